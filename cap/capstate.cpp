@@ -1,0 +1,3 @@
+#include "cap/capstate.h"
+
+CapState gCaps;  // zero: TWUN_INCHES

@@ -1,0 +1,186 @@
+// What the kit's own modules share and nobody else sees: the kit's error numbers, the page-flow
+// messages that travel down a driver chain, the parsed scanner profile, and the interface by
+// which jexdfltn loads a driver file (*.drv) and lends it its services.
+#pragma once
+
+#include <windows.h>
+
+#include "jexapi.h"
+#include "jexmkit.h"
+
+// ---- Errors. Small negatives: the high half of a 32-bit error is -1, so error reporting shows
+// the low half. jexdfltn @28 has a text for each (errors.cpp).
+enum : LONG {
+    KIT_ERR_NOMEMORY = -4500,
+    KIT_ERR_BADARG = -4501,
+    KIT_ERR_BADTAG = -4502,
+    KIT_ERR_BADVALUE = -4503,
+    KIT_ERR_BADKIND = -4504,
+    KIT_ERR_READONLY = -4505,
+    KIT_ERR_BADINDEX = -4506,
+    KIT_ERR_BUFFER = -4507,
+    KIT_ERR_NOCHOICES = -4508,
+    KIT_ERR_BADHANDLE = -4510,
+    KIT_ERR_NOTSTARTED = -4511,
+    KIT_ERR_NODRIVER = -4512,
+    KIT_ERR_BADDRIVER = -4513,
+    KIT_ERR_TOOMANY = -4514,
+    KIT_ERR_NOTINIT = -4515,
+    KIT_ERR_NOIMAGE = -4516,
+    KIT_ERR_NOSNAPSHOT = -4517,
+    KIT_ERR_SNAPDEPTH = -4518,
+    KIT_ERR_NOJEXM = -4519,
+    KIT_ERR_PROFILE = -4520,
+    KIT_ERR_PAGEFOLDER = -4521,
+    KIT_ERR_BADPAGE = -4522,
+    KIT_ERR_CANCEL = JEX_ERR_CANCEL,  // -4526
+    KIT_ERR_PAPERJAM = -4530,
+    KIT_ERR_FEEDEREMPTY = -4531,
+    KIT_ERR_COVEROPEN = -4532,
+    KIT_ERR_OFFLINE = -4533,
+    KIT_ERR_BUSY = -4534,
+    KIT_ERR_FAULT = -4535,
+    KIT_ERR_NODIALOG = -4541,
+    KIT_ERR_BADMESSAGE = -4542,
+    KIT_ERR_SINKOP = -4602,   // answered by the data source's preview image sink
+    KIT_ERR_SINKIMAGE = -5012,
+};
+
+// ---- Page flow (scanner -> next driver -> ...). Every message goes through the next driver's
+// record entry; a driver procedure hands what it does not handle to jexdfltn @23, which passes
+// the page-flow messages on to the driver after it.
+enum : LONG {
+    KIT_MSG_PAGESTART = 259,   // value: const KITPAGESTART *; the page's format
+    KIT_MSG_PAGEEND = 260,     // tag: rows delivered
+    KIT_MSG_STRIPQUERY = 545,  // value: LONG *; rows per strip wanted (0: no preference)
+    KIT_MSG_CODESSTART = 1314, // empty the bar-code list (sent before KIT_MSG_PAGESTART)
+    KIT_MSG_ROWS = 1538,       // tag: row count; value: const KITROWS *
+    KIT_MSG_CODE = 1585,       // take one bar code from tags 1735 (text) and 1730 (type)
+    KIT_MSG_REGISTER = 768,    // value: kind << 16 | tag (driver procedures)
+    // kit-private, scanner only
+    KIT_MSG_PREVIEWWINDOW = 0x7F01,  // value: HWND *; the window jexdfltn @129 draws into
+};
+inline constexpr LONG KIT_TAG_CODETEXT = 1735;
+inline constexpr LONG KIT_TAG_CODETYPE = 1730;
+
+struct KITPAGESTART {
+    JEXMKITPAGE page;
+    const BYTE *colorMap;  // photometric 3: entries as all reds, all greens, all blues
+    LONG pageNumber;       // 1-based count of pages taken from the paper source
+};
+struct KITROWS {
+    LONG firstRow, rowCount, pitch;
+    const BYTE *rows;
+};
+
+// ---- Value kinds (message 0x342).
+enum : LONG { KIT_KIND_LONG = 1, KIT_KIND_STRING = 2, KIT_KIND_RATIONAL = 5 };
+
+// ---- Parsed scanner profile (common/profile.cpp).
+inline constexpr int KIT_MAX_LIST = 32;
+inline constexpr int KIT_MAX_NAME = 64;
+inline constexpr int KIT_MAX_PAGES = 64;     // pages with their own section
+inline constexpr int KIT_MAX_CODES = 8;
+inline constexpr int KIT_MAX_FAULTS = 16;
+inline constexpr int KIT_MAX_CUSTOM = 16;
+
+struct KitRange { LONG min, max, step; };
+struct KitLongChoices {       // a range when isRange, else count values
+    BOOL isRange;
+    KitRange range;
+    int count;
+    LONG values[KIT_MAX_LIST];
+};
+struct KitNames {
+    int count;
+    char names[KIT_MAX_LIST][KIT_MAX_NAME];
+};
+struct KitPageSize { char name[KIT_MAX_NAME]; LONG widthMm10, lengthMm10; };  // tenths of mm
+struct KitCode { LONG type; char text[KIT_MAX_NAME]; };
+struct KitPageExtra {
+    LONG page;                 // 1-based page number
+    int codeCount;
+    KitCode codes[KIT_MAX_CODES];
+    BOOL separator;
+};
+enum KitFaultTarget { KIT_FAULT_ORDINAL = 1, KIT_FAULT_MESSAGE, KIT_FAULT_TAG, KIT_FAULT_PAGE };
+enum KitFaultWhen { KIT_WHEN_ONCE = 1, KIT_WHEN_ALWAYS, KIT_WHEN_AT, KIT_WHEN_FROM };
+struct KitFault {
+    int target;                // KitFaultTarget
+    LONG number;               // ordinal, message, tag or page
+    LONG error;
+    int when;                  // KitFaultWhen
+    LONG nth;                  // for AT and FROM
+    LONG calls;                // matching calls so far (jexdfltn counts)
+    BOOL spent;                // ONCE fired
+};
+struct KitCustomTag {
+    LONG tag, kind, capability;  // capability word of message 0x315
+    BOOL readOnly;
+    char name[KIT_MAX_NAME];
+    KitLongChoices longs;        // long tags
+    KitNames strings;            // string tags
+    LONG defLong;
+    char defString[KIT_MAX_NAME];
+};
+
+struct KitProfile {
+    char path[MAX_PATH];
+    char name[KIT_MAX_NAME];
+    BOOL flatbed, feeder, duplex, stackSensor, paperSensor, film;
+    LONG maxWidthMm10, maxLengthMm10, minWidthMm10, minLengthMm10;
+    LONG widthStep;
+    KitLongChoices resolutions;   // dots per inch
+    LONG defaultResolution;
+    BOOL bitonal;
+    int grayDepthCount;  LONG grayDepths[8];
+    int colorDepthCount; LONG colorDepths[8];
+    int paletteDepthCount; LONG paletteDepths[4];
+    KitNames halftones;
+    KitLongChoices brightness; LONG brightnessDefault; BOOL autoBrightness;
+    KitLongChoices contrast; LONG contrastDefault;
+    int pageSizeCount; KitPageSize pageSizes[KIT_MAX_LIST]; char defaultPageSize[KIT_MAX_NAME];
+    int endorser;                 // 0 none, 1 text, 2 counter, 3 both
+    BOOL ownDialog, advancedDialog, jobSeparators;
+    LONG previewResolution;       // 0: none offered (tag 5373 reads 0/1)
+    int singlePageSourceCount; LONG singlePageSources[4];
+    LONG delayMs;
+    // paper
+    LONG generatedPages;          // pages in the feeder when there is no folder
+    char pageFolder[MAX_PATH];    // absolute; empty: generated pages
+    int pageFileCount;
+    char pageFiles[KIT_MAX_PAGES][MAX_PATH];
+    int extraCount; KitPageExtra extras[KIT_MAX_PAGES];
+    int customCount; KitCustomTag customs[KIT_MAX_CUSTOM];
+    int faultCount; KitFault faults[KIT_MAX_FAULTS];
+};
+
+// Reads a profile; on failure returns a kit error and writes "file(line): reason" into error.
+LONG KitReadProfile(LPCSTR path, KitProfile *profile, LPSTR error, int errorSize);
+// The built-in profile used when no file is named and none lies beside the libraries.
+void KitDefaultProfile(KitProfile *profile);
+// Error number for a name of the fault vocabulary ("PaperJam", ...) or a number; 0 if unknown.
+LONG KitErrorByName(LPCSTR name);
+
+// ---- Loading a driver file. jexdfltn lends its services through KITHOST; the driver exports
+// the five entries below by name.
+struct KITHOST {
+    const KitProfile *profile;                                        // null for non-scanners
+    void(WINAPI *record)(LPCSTR line);                                // append to the call log
+    HMODULE kitModule;                                                // jexdfltn
+};
+typedef LONG(WINAPI *KITDRVOPEN)(const KITHOST *host, LPCSTR name, LONG kind, DWORD *instance);
+typedef LONG(WINAPI *KITDRVINIT)(DWORD instance, LPCSTR name, HJEXM image);
+typedef LONG(WINAPI *KITDRVSCAN)(DWORD instance, HGLOBAL buffer, LONG size);
+typedef LONG(WINAPI *KITDRVCLOSE)(DWORD instance);
+// KitDrvEntry has the JEXDRIVERPROC signature.
+
+// ---- Small helpers (common/kitutil.cpp).
+// Copies at most size-1 characters of a string that may be unreadable or unterminated; returns
+// FALSE (and an empty destination) when src is null or unreadable.
+BOOL KitCopyString(LPSTR dst, int size, LPCSTR src);
+// Folder of a module with a trailing backslash.
+void KitModuleFolder(HMODULE module, LPSTR folder, int size);
+// True when p can be read for n bytes / written for n bytes.
+BOOL KitReadable(const void *p, UINT_PTR n);
+BOOL KitWritable(void *p, UINT_PTR n);
