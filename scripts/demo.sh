@@ -5,7 +5,7 @@ set -euo pipefail
 SRC=$(cd "$(dirname "$0")/.." && pwd)
 B=${BUILD_DIR:-$SRC/build}
 "$SRC/scripts/setup.sh"
-"$SRC/scripts/build.sh"
+"$SRC/scripts/build.sh" >"${TMPDIR:-/tmp}/twjex-build.log" 2>&1 || { cat "${TMPDIR:-/tmp}/twjex-build.log"; exit 1; }
 export WINEPREFIX="$B/wineprefix"
 "$SRC/scripts/install-source.sh" "$B/bin" "$WINEPREFIX" >/dev/null
 OUT="$B/demo"

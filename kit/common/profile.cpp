@@ -1,0 +1,554 @@
+// Reader of scanner profiles: INI files that describe a virtual scanner model (kit/README.md
+// lists every key). The reader is strict, so that a typing error in a profile is reported with
+// its file and line instead of silently giving a different scanner.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "kit/common/kitcommon.h"
+
+namespace {
+
+struct ErrorName { const char *name; LONG error; };
+constexpr ErrorName kErrorNames[] = {
+    {"NoMemory", KIT_ERR_NOMEMORY},   {"BadArgument", KIT_ERR_BADARG},
+    {"BadTag", KIT_ERR_BADTAG},       {"BadValue", KIT_ERR_BADVALUE},
+    {"Cancel", KIT_ERR_CANCEL},       {"PaperJam", KIT_ERR_PAPERJAM},
+    {"FeederEmpty", KIT_ERR_FEEDEREMPTY}, {"CoverOpen", KIT_ERR_COVEROPEN},
+    {"Offline", KIT_ERR_OFFLINE},     {"Busy", KIT_ERR_BUSY},
+    {"Fault", KIT_ERR_FAULT},         {"NoDriver", KIT_ERR_NODRIVER},
+};
+
+struct Parser {
+    const char *file;
+    int line;
+    char *error;
+    int errorSize;
+    LONG Fail(const char *fmt, const char *what) {
+        char reason[200];
+        snprintf(reason, sizeof reason, fmt, what);
+        snprintf(error, errorSize, "%s(%d): %s", file, line, reason);
+        return KIT_ERR_PROFILE;
+    }
+};
+
+char *Trim(char *s) {
+    while (*s == ' ' || *s == '\t') ++s;
+    char *e = s + strlen(s);
+    while (e > s && (e[-1] == ' ' || e[-1] == '\t' || e[-1] == '\r' || e[-1] == '\n')) --e;
+    *e = 0;
+    return s;
+}
+
+bool ParseLong(const char *s, LONG *out) {
+    char *end = nullptr;
+    while (*s == ' ') ++s;
+    if (*s == 0) return false;
+    long v = strtol(s, &end, 0);
+    while (*end == ' ') ++end;
+    if (*end != 0) return false;
+    *out = v;
+    return true;
+}
+
+bool ParseBool(const char *s, BOOL *out) {
+    if (!lstrcmpiA(s, "yes") || !lstrcmpiA(s, "true") || !lstrcmpiA(s, "on") || !strcmp(s, "1")) {
+        *out = TRUE;
+        return true;
+    }
+    if (!lstrcmpiA(s, "no") || !lstrcmpiA(s, "false") || !lstrcmpiA(s, "off") || !strcmp(s, "0")) {
+        *out = FALSE;
+        return true;
+    }
+    return false;
+}
+
+// "a,b,c" into at most max values.
+bool ParseList(char *s, LONG *values, int max, int *count) {
+    *count = 0;
+    if (*Trim(s) == 0) return true;
+    for (char *tok = strtok(s, ","); tok; tok = strtok(nullptr, ",")) {
+        if (*count >= max || !ParseLong(Trim(tok), &values[*count])) return false;
+        ++*count;
+    }
+    return true;
+}
+
+// "min..max/step" or "a,b,c".
+bool ParseChoices(char *s, KitLongChoices *c) {
+    ZeroMemory(c, sizeof *c);
+    char *dots = strstr(s, "..");
+    if (!dots) return ParseList(s, c->values, KIT_MAX_LIST, &c->count) && c->count > 0;
+    *dots = 0;
+    char *slash = strchr(dots + 2, '/');
+    c->range.step = 1;
+    if (slash) {
+        *slash = 0;
+        if (!ParseLong(Trim(slash + 1), &c->range.step) || c->range.step <= 0) return false;
+    }
+    if (!ParseLong(Trim(s), &c->range.min) || !ParseLong(Trim(dots + 2), &c->range.max)) return false;
+    c->isRange = TRUE;
+    return c->range.min <= c->range.max;
+}
+
+// "Name1;Name2".
+bool ParseNames(char *s, KitNames *n) {
+    n->count = 0;
+    if (*Trim(s) == 0) return true;
+    for (char *tok = strtok(s, ";"); tok; tok = strtok(nullptr, ";")) {
+        char *t = Trim(tok);
+        if (n->count >= KIT_MAX_LIST || *t == 0 || strlen(t) >= KIT_MAX_NAME) return false;
+        lstrcpynA(n->names[n->count++], t, KIT_MAX_NAME);
+    }
+    return true;
+}
+
+// Millimetres with up to one decimal into tenths.
+bool ParseMm10(const char *s, LONG *out) {
+    char *end = nullptr;
+    double v = strtod(s, &end);
+    if (end == s || v <= 0 || v > 10000) return false;
+    while (*end == ' ') ++end;
+    if (*end != 0) return false;
+    *out = static_cast<LONG>(v * 10 + 0.5);
+    return true;
+}
+
+// "Letter=215.9x279.4; A4=210x297".
+bool ParsePageSizes(char *s, KitProfile *p) {
+    p->pageSizeCount = 0;
+    if (*Trim(s) == 0) return true;
+    for (char *tok = strtok(s, ";"); tok; tok = strtok(nullptr, ";")) {
+        char *eq = strchr(tok, '=');
+        if (!eq || p->pageSizeCount >= KIT_MAX_LIST) return false;
+        *eq = 0;
+        char *x = strchr(eq + 1, 'x');
+        if (!x) return false;
+        *x = 0;
+        KitPageSize &ps = p->pageSizes[p->pageSizeCount];
+        char *name = Trim(tok);
+        if (*name == 0 || strlen(name) >= KIT_MAX_NAME) return false;
+        lstrcpynA(ps.name, name, KIT_MAX_NAME);
+        if (!ParseMm10(Trim(eq + 1), &ps.widthMm10) || !ParseMm10(Trim(x + 1), &ps.lengthMm10)) return false;
+        ++p->pageSizeCount;
+    }
+    return true;
+}
+
+// "3:ABC-123; 1:12345670".
+bool ParseCodes(char *s, KitPageExtra *e) {
+    for (char *tok = strtok(s, ";"); tok; tok = strtok(nullptr, ";")) {
+        char *colon = strchr(tok, ':');
+        if (!colon || e->codeCount >= KIT_MAX_CODES) return false;
+        *colon = 0;
+        KitCode &c = e->codes[e->codeCount];
+        char *text = Trim(colon + 1);
+        if (!ParseLong(Trim(tok), &c.type) || *text == 0 || strlen(text) >= KIT_MAX_NAME) return false;
+        lstrcpynA(c.text, text, KIT_MAX_NAME);
+        ++e->codeCount;
+    }
+    return true;
+}
+
+bool ParsePatch(const char *s, KitPageExtra *e) {
+    struct P { const char *name; LONG type; const char *text; };
+    static constexpr P kPatches[] = {{"2", 9, "PATCH II"}, {"3", 10, "PATCH III"}, {"T", 11, "PATCH T"}};
+    for (const P &p : kPatches) {
+        if (lstrcmpiA(s, p.name) != 0) continue;
+        if (e->codeCount >= KIT_MAX_CODES) return false;
+        e->codes[e->codeCount].type = p.type;
+        lstrcpynA(e->codes[e->codeCount].text, p.text, KIT_MAX_NAME);
+        ++e->codeCount;
+        return true;
+    }
+    return false;
+}
+
+// "ordinal 35, PaperJam, at 2".
+bool ParseFault(char *s, KitFault *f) {
+    ZeroMemory(f, sizeof *f);
+    char *parts[3] = {};
+    int n = 0;
+    for (char *tok = strtok(s, ","); tok; tok = strtok(nullptr, ",")) {
+        if (n >= 3) return false;
+        parts[n++] = Trim(tok);
+    }
+    if (n < 2) return false;
+    char *sp = strchr(parts[0], ' ');
+    if (!sp) return false;
+    *sp = 0;
+    struct T { const char *name; int target; };
+    static constexpr T kTargets[] = {{"ordinal", KIT_FAULT_ORDINAL}, {"msg", KIT_FAULT_MESSAGE},
+                                     {"tag", KIT_FAULT_TAG}, {"page", KIT_FAULT_PAGE}};
+    for (const T &t : kTargets)
+        if (!lstrcmpiA(parts[0], t.name)) f->target = t.target;
+    if (f->target == 0 || !ParseLong(Trim(sp + 1), &f->number)) return false;
+    f->error = KitErrorByName(parts[1]);
+    if (f->error == 0) return false;
+    f->when = f->target == KIT_FAULT_PAGE ? KIT_WHEN_ONCE : KIT_WHEN_ALWAYS;
+    if (n == 3) {
+        if (!lstrcmpiA(parts[2], "once")) f->when = KIT_WHEN_ONCE;
+        else if (!lstrcmpiA(parts[2], "always")) f->when = KIT_WHEN_ALWAYS;
+        else if (!strncmp(parts[2], "at ", 3) && ParseLong(parts[2] + 3, &f->nth) && f->nth > 0) f->when = KIT_WHEN_AT;
+        else if (!strncmp(parts[2], "from ", 5) && ParseLong(parts[2] + 5, &f->nth) && f->nth > 0) f->when = KIT_WHEN_FROM;
+        else return false;
+    }
+    return true;
+}
+
+bool ParseKind(const char *s, LONG *kind) {
+    if (!lstrcmpiA(s, "long")) *kind = KIT_KIND_LONG;
+    else if (!lstrcmpiA(s, "string")) *kind = KIT_KIND_STRING;
+    else return false;
+    return true;
+}
+
+int CompareNames(const void *a, const void *b) {
+    return lstrcmpiA(static_cast<const char *>(a), static_cast<const char *>(b));
+}
+
+// Lists the *.bmp files of the folder, sorted by name.
+void ListPages(KitProfile *p) {
+    char pattern[MAX_PATH + 8];
+    snprintf(pattern, sizeof pattern, "%s\\*.bmp", p->pageFolder);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    p->pageFileCount = 0;
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && p->pageFileCount < KIT_MAX_PAGES)
+            lstrcpynA(p->pageFiles[p->pageFileCount++], fd.cFileName, MAX_PATH);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    qsort(p->pageFiles, p->pageFileCount, MAX_PATH, CompareNames);
+    for (int i = 0; i < p->pageFileCount; ++i) {
+        char full[MAX_PATH];
+        snprintf(full, sizeof full, "%s\\%s", p->pageFolder, p->pageFiles[i]);
+        lstrcpynA(p->pageFiles[i], full, MAX_PATH);
+    }
+}
+
+KitPageExtra *ExtraFor(KitProfile *p, LONG page) {
+    for (int i = 0; i < p->extraCount; ++i)
+        if (p->extras[i].page == page) return &p->extras[i];
+    if (p->extraCount >= KIT_MAX_PAGES) return nullptr;
+    KitPageExtra *e = &p->extras[p->extraCount++];
+    ZeroMemory(e, sizeof *e);
+    e->page = page;
+    return e;
+}
+
+KitCustomTag *CustomFor(KitProfile *p, LONG tag) {
+    for (int i = 0; i < p->customCount; ++i)
+        if (p->customs[i].tag == tag) return &p->customs[i];
+    if (p->customCount >= KIT_MAX_CUSTOM) return nullptr;
+    KitCustomTag *c = &p->customs[p->customCount++];
+    ZeroMemory(c, sizeof *c);
+    c->tag = tag;
+    c->kind = KIT_KIND_LONG;
+    return c;
+}
+
+enum Section { SEC_NONE, SEC_SCANNER, SEC_PAPER, SEC_PAGE, SEC_TAG, SEC_FAULTS };
+
+LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
+    struct B { const char *key; BOOL KitProfile::*field; };
+    static constexpr B kBools[] = {
+        {"Flatbed", &KitProfile::flatbed},        {"Feeder", &KitProfile::feeder},
+        {"Duplex", &KitProfile::duplex},          {"StackSensor", &KitProfile::stackSensor},
+        {"PaperSensor", &KitProfile::paperSensor}, {"Film", &KitProfile::film},
+        {"Bitonal", &KitProfile::bitonal},        {"AutoBrightness", &KitProfile::autoBrightness},
+        {"OwnDialog", &KitProfile::ownDialog},    {"AdvancedDialog", &KitProfile::advancedDialog},
+        {"JobSeparators", &KitProfile::jobSeparators},
+    };
+    for (const B &b : kBools)
+        if (!lstrcmpiA(key, b.key)) return ParseBool(v, &(p->*b.field)) ? 0 : ps.Fail("%s needs yes or no", key);
+    struct M { const char *key; LONG KitProfile::*field; };
+    static constexpr M kMm[] = {
+        {"MaxWidthMm", &KitProfile::maxWidthMm10}, {"MaxLengthMm", &KitProfile::maxLengthMm10},
+        {"MinWidthMm", &KitProfile::minWidthMm10}, {"MinLengthMm", &KitProfile::minLengthMm10},
+    };
+    for (const M &m : kMm)
+        if (!lstrcmpiA(key, m.key)) return ParseMm10(v, &(p->*m.field)) ? 0 : ps.Fail("%s needs millimetres", key);
+    struct L { const char *key; LONG KitProfile::*field; LONG min, max; };
+    static constexpr L kLongs[] = {
+        {"WidthStep", &KitProfile::widthStep, 1, 256},
+        {"DefaultResolution", &KitProfile::defaultResolution, 1, 10000},
+        {"BrightnessDefault", &KitProfile::brightnessDefault, -1000, 100000},
+        {"ContrastDefault", &KitProfile::contrastDefault, -1000, 100000},
+        {"PreviewResolution", &KitProfile::previewResolution, 0, 10000},
+        {"DelayMs", &KitProfile::delayMs, 0, 60000},
+    };
+    for (const L &l : kLongs) {
+        if (lstrcmpiA(key, l.key)) continue;
+        LONG x;
+        if (!ParseLong(v, &x) || x < l.min || x > l.max) return ps.Fail("%s: number out of range", key);
+        p->*l.field = x;
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Name")) {
+        if (strlen(v) >= KIT_MAX_NAME) return ps.Fail("%s too long", key);
+        lstrcpynA(p->name, v, KIT_MAX_NAME);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Resolutions")) {
+        if (!ParseChoices(v, &p->resolutions) || (p->resolutions.isRange && p->resolutions.range.min <= 0))
+            return ps.Fail("%s needs a list a,b,c or a range min..max/step", key);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Brightness") || !lstrcmpiA(key, "Contrast")) {
+        KitLongChoices *c = !lstrcmpiA(key, "Brightness") ? &p->brightness : &p->contrast;
+        return ParseChoices(v, c) ? 0 : ps.Fail("%s needs a list a,b,c or a range min..max/step", key);
+    }
+    struct D { const char *key; int KitProfile::*count; LONG *(*values)(KitProfile *); int max; };
+    if (!lstrcmpiA(key, "GrayDepths"))
+        return ParseList(v, p->grayDepths, 8, &p->grayDepthCount) ? 0 : ps.Fail("%s needs a list of depths", key);
+    if (!lstrcmpiA(key, "ColorDepths"))
+        return ParseList(v, p->colorDepths, 8, &p->colorDepthCount) ? 0 : ps.Fail("%s needs a list of depths", key);
+    if (!lstrcmpiA(key, "PaletteDepths")) {
+        if (!ParseList(v, p->paletteDepths, 4, &p->paletteDepthCount)) return ps.Fail("%s needs a list of depths", key);
+        for (int i = 0; i < p->paletteDepthCount; ++i)
+            if (p->paletteDepths[i] != 4 && p->paletteDepths[i] != 8) return ps.Fail("%s: only 4 and 8", key);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Halftones"))
+        return ParseNames(v, &p->halftones) ? 0 : ps.Fail("%s needs names separated by ;", key);
+    if (!lstrcmpiA(key, "PageSizes"))
+        return ParsePageSizes(v, p) ? 0 : ps.Fail("%s needs Name=WIDTHxLENGTH pairs in mm separated by ;", key);
+    if (!lstrcmpiA(key, "DefaultPageSize")) {
+        lstrcpynA(p->defaultPageSize, v, KIT_MAX_NAME);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "SinglePageSources"))
+        return ParseList(v, p->singlePageSources, 4, &p->singlePageSourceCount) ? 0 : ps.Fail("%s needs a list of 2, 3, 4", key);
+    if (!lstrcmpiA(key, "Endorser")) {
+        static constexpr const char *kKinds[] = {"none", "text", "counter", "both"};
+        for (int i = 0; i < 4; ++i)
+            if (!lstrcmpiA(v, kKinds[i])) {
+                p->endorser = i;
+                return 0;
+            }
+        return ps.Fail("%s needs none, text, counter or both", key);
+    }
+    return ps.Fail("unknown key %s in [Scanner]", key);
+}
+
+LONG PaperKey(Parser &ps, KitProfile *p, const char *key, char *v) {
+    if (!lstrcmpiA(key, "Pages")) {
+        LONG n;
+        if (!ParseLong(v, &n) || n < 0 || n > 100000) return ps.Fail("%s needs a page count", key);
+        p->generatedPages = n;
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Folder")) {
+        char full[MAX_PATH];
+        if (v[0] == '\\' || (v[0] && v[1] == ':')) {
+            lstrcpynA(full, v, MAX_PATH);
+        } else {
+            lstrcpynA(full, p->path, MAX_PATH);
+            char *slash = strrchr(full, '\\');
+            if (slash) slash[1] = 0;
+            else full[0] = 0;
+            if (strlen(full) + strlen(v) >= MAX_PATH) return ps.Fail("%s: path too long", key);
+            strcat(full, v);
+        }
+        DWORD attr = GetFileAttributesA(full);
+        if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY))
+            return KIT_ERR_PAGEFOLDER + 0 * ps.Fail("page folder %s does not exist", full);
+        lstrcpynA(p->pageFolder, full, MAX_PATH);
+        ListPages(p);
+        return 0;
+    }
+    return ps.Fail("unknown key %s in [Paper]", key);
+}
+
+LONG PageKey(Parser &ps, KitPageExtra *e, const char *key, char *v) {
+    if (!lstrcmpiA(key, "Barcodes")) return ParseCodes(v, e) ? 0 : ps.Fail("%s needs TYPE:TEXT pairs separated by ;", key);
+    if (!lstrcmpiA(key, "Patch")) return ParsePatch(v, e) ? 0 : ps.Fail("%s needs 2, 3 or T", key);
+    if (!lstrcmpiA(key, "Separator")) return ParseBool(v, &e->separator) ? 0 : ps.Fail("%s needs yes or no", key);
+    return ps.Fail("unknown key %s in a [Page N] section", key);
+}
+
+LONG TagKey(Parser &ps, KitCustomTag *c, const char *key, char *v) {
+    if (!lstrcmpiA(key, "Kind")) return ParseKind(v, &c->kind) ? 0 : ps.Fail("%s needs long or string", key);
+    if (!lstrcmpiA(key, "Capability")) return ParseLong(v, &c->capability) ? 0 : ps.Fail("%s needs a number", key);
+    if (!lstrcmpiA(key, "ReadOnly")) return ParseBool(v, &c->readOnly) ? 0 : ps.Fail("%s needs yes or no", key);
+    if (!lstrcmpiA(key, "Name")) {
+        lstrcpynA(c->name, v, KIT_MAX_NAME);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Values")) {
+        if (c->kind == KIT_KIND_STRING) return ParseNames(v, &c->strings) ? 0 : ps.Fail("%s needs names separated by ;", key);
+        return ParseChoices(v, &c->longs) ? 0 : ps.Fail("%s needs a list or a range", key);
+    }
+    if (!lstrcmpiA(key, "Default")) {
+        lstrcpynA(c->defString, v, KIT_MAX_NAME);
+        if (c->kind == KIT_KIND_LONG && !ParseLong(v, &c->defLong)) return ps.Fail("%s needs a number", key);
+        return 0;
+    }
+    return ps.Fail("unknown key %s in a [Tag N] section", key);
+}
+
+// Fills what the keys left open and checks that the whole makes a scanner.
+LONG Finish(Parser &ps, KitProfile *p) {
+    ps.line = 0;
+    if (!p->flatbed && !p->feeder) return ps.Fail("%s", "the scanner has neither a flatbed nor a feeder");
+    if (p->duplex && !p->feeder) return ps.Fail("%s", "Duplex needs Feeder=yes");
+    if (p->resolutions.count == 0 && !p->resolutions.isRange) return ps.Fail("%s", "no resolutions");
+    if (p->singlePageSourceCount == 0) {
+        if (p->flatbed) p->singlePageSources[p->singlePageSourceCount++] = 2;
+        if (p->feeder) p->singlePageSources[p->singlePageSourceCount++] = 3;
+    }
+    if (p->defaultPageSize[0] == 0 && p->pageSizeCount > 0) lstrcpynA(p->defaultPageSize, p->pageSizes[0].name, KIT_MAX_NAME);
+    if (p->pageSizeCount > 0) {
+        bool found = false;
+        for (int i = 0; i < p->pageSizeCount; ++i) found |= !lstrcmpiA(p->pageSizes[i].name, p->defaultPageSize);
+        if (!found) return ps.Fail("DefaultPageSize %s is not among PageSizes", p->defaultPageSize);
+    }
+    if (p->halftones.count == 0) lstrcpynA(p->halftones.names[p->halftones.count++], "None", KIT_MAX_NAME);
+    for (int i = 0; i < p->customCount; ++i) {
+        KitCustomTag &c = p->customs[i];
+        if (c.kind == KIT_KIND_STRING && c.defString[0] == 0 && c.strings.count > 0)
+            lstrcpynA(c.defString, c.strings.names[0], KIT_MAX_NAME);
+        if (c.name[0] == 0) snprintf(c.name, KIT_MAX_NAME, "Tag%ld", c.tag);
+    }
+    return 0;
+}
+
+}  // namespace
+
+LONG KitErrorByName(LPCSTR name) {
+    for (const ErrorName &e : kErrorNames)
+        if (!lstrcmpiA(name, e.name)) return e.error;
+    LONG v;
+    if (ParseLong(name, &v) && v < 0) return v;
+    return 0;
+}
+
+void KitDefaultProfile(KitProfile *p) {
+    ZeroMemory(p, sizeof *p);
+    lstrcpynA(p->name, "JEX Virtual ORVA", KIT_MAX_NAME);
+    p->flatbed = p->feeder = p->duplex = p->stackSensor = TRUE;
+    p->maxWidthMm10 = 2159;
+    p->maxLengthMm10 = 3556;
+    p->minWidthMm10 = p->minLengthMm10 = 100;
+    p->widthStep = 8;
+    static constexpr LONG kRes[] = {75, 100, 150, 200, 300, 400, 600};
+    p->resolutions.count = 7;
+    for (int i = 0; i < 7; ++i) p->resolutions.values[i] = kRes[i];
+    p->defaultResolution = 200;
+    p->bitonal = TRUE;
+    p->grayDepthCount = 2;
+    p->grayDepths[0] = 4;
+    p->grayDepths[1] = 8;
+    p->colorDepthCount = 1;
+    p->colorDepths[0] = 8;
+    p->paletteDepthCount = 2;
+    p->paletteDepths[0] = 4;
+    p->paletteDepths[1] = 8;
+    p->halftones.count = 3;
+    lstrcpynA(p->halftones.names[0], "None", KIT_MAX_NAME);
+    lstrcpynA(p->halftones.names[1], "Dither 8x8", KIT_MAX_NAME);
+    lstrcpynA(p->halftones.names[2], "Error Diffusion", KIT_MAX_NAME);
+    p->brightness.isRange = TRUE;
+    p->brightness.range = {1, 255, 1};
+    p->brightnessDefault = 128;
+    p->autoBrightness = TRUE;
+    p->contrast.isRange = TRUE;
+    p->contrast.range = {1, 255, 1};
+    p->contrastDefault = 128;
+    static constexpr KitPageSize kSizes[] = {{"Letter", 2159, 2794}, {"Legal", 2159, 3556}, {"A4", 2100, 2970}, {"A5", 1480, 2100}};
+    p->pageSizeCount = 4;
+    for (int i = 0; i < 4; ++i) p->pageSizes[i] = kSizes[i];
+    lstrcpynA(p->defaultPageSize, "Letter", KIT_MAX_NAME);
+    p->advancedDialog = TRUE;
+    p->jobSeparators = TRUE;
+    p->previewResolution = 100;
+    p->generatedPages = 3;
+}
+
+LONG KitReadProfile(LPCSTR path, KitProfile *p, LPSTR error, int errorSize) {
+    KitDefaultProfile(p);
+    if (error && errorSize > 0) error[0] = 0;
+    char dummy[2];
+    if (!error || errorSize <= 0) {
+        error = dummy;
+        errorSize = sizeof dummy;
+    }
+    if (!KitCopyString(p->path, MAX_PATH, path) || p->path[0] == 0) {
+        snprintf(error, errorSize, "(no profile file named)");
+        return KIT_ERR_PROFILE;
+    }
+    Parser ps{p->path, 0, error, errorSize};
+    FILE *f = fopen(p->path, "rb");
+    if (!f) return ps.Fail("%s", "cannot open the profile file");
+    char buf[1024];
+    Section section = SEC_NONE;
+    KitPageExtra *page = nullptr;
+    KitCustomTag *custom = nullptr;
+    bool sawScanner = false;
+    LONG rc = 0;
+    while (rc == 0 && fgets(buf, sizeof buf, f)) {
+        ++ps.line;
+        if (strlen(buf) == sizeof buf - 1 && buf[sizeof buf - 2] != '\n') {
+            rc = ps.Fail("%s", "line too long");
+            break;
+        }
+        char *s = Trim(buf);
+        if (ps.line == 1 && (BYTE)s[0] == 0xEF && (BYTE)s[1] == 0xBB && (BYTE)s[2] == 0xBF) s += 3;  // UTF-8 mark
+        if (*s == 0 || *s == ';' || *s == '#') continue;
+        if (*s == '[') {
+            char *close = strchr(s, ']');
+            if (!close) {
+                rc = ps.Fail("%s", "section header without ]");
+                break;
+            }
+            *close = 0;
+            char *name = Trim(s + 1);
+            LONG n;
+            if (!lstrcmpiA(name, "Scanner")) section = SEC_SCANNER, sawScanner = true;
+            else if (!lstrcmpiA(name, "Paper")) section = SEC_PAPER;
+            else if (!lstrcmpiA(name, "Faults")) section = SEC_FAULTS;
+            else if (!strncmp(name, "Page ", 5) && ParseLong(name + 5, &n) && n > 0) {
+                section = SEC_PAGE;
+                page = ExtraFor(p, n);
+                if (!page) rc = ps.Fail("%s", "too many [Page N] sections");
+            } else if (!strncmp(name, "Tag ", 4) && ParseLong(name + 4, &n) && n > 1000 && n < 65536) {
+                section = SEC_TAG;
+                custom = CustomFor(p, n);
+                if (!custom) rc = ps.Fail("%s", "too many [Tag N] sections");
+            } else {
+                rc = ps.Fail("unknown section [%s]", name);
+            }
+            continue;
+        }
+        char *eq = strchr(s, '=');
+        if (!eq) {
+            rc = ps.Fail("%s", "expected key=value");
+            break;
+        }
+        *eq = 0;
+        char *key = Trim(s);
+        char *value = Trim(eq + 1);
+        switch (section) {
+        case SEC_SCANNER: rc = ScannerKey(ps, p, key, value); break;
+        case SEC_PAPER: rc = PaperKey(ps, p, key, value); break;
+        case SEC_PAGE: rc = PageKey(ps, page, key, value); break;
+        case SEC_TAG: rc = TagKey(ps, custom, key, value); break;
+        case SEC_FAULTS:
+            if (p->faultCount >= KIT_MAX_FAULTS) rc = ps.Fail("%s", "too many faults");
+            else if (!ParseFault(value, &p->faults[p->faultCount]))
+                rc = ps.Fail("%s: expected TARGET NUMBER, ERROR[, once|always|at N|from N]", key);
+            else ++p->faultCount;
+            break;
+        default: rc = ps.Fail("key %s outside a section", key); break;
+        }
+    }
+    fclose(f);
+    if (rc == 0 && !sawScanner) {
+        ps.line = 1;
+        rc = ps.Fail("%s", "no [Scanner] section");
+    }
+    if (rc == 0) rc = Finish(ps, p);
+    return rc;
+}
