@@ -1,10 +1,38 @@
-// Capability settings the data source keeps itself (the rest lives in driver tags).
+// Capability settings the data source keeps itself, and what the probes at MSG_OPENDS found
+// out about the driver (the rest lives in driver tags).
 #pragma once
 
 #include "twain/twaindefs.h"
 
+// A capability the driver announces itself, tied to one of its tags.
+struct DriverCapability {
+    TW_UINT16 code;   // 0: free entry
+    TW_UINT16 tag;
+    TW_UINT16 flags;  // bit 0: read only
+};
+inline constexpr int kMaxDriverCapabilities = 100;
+inline constexpr TW_UINT16 kDriverCapReadOnly = 1;
+
+// Paper sources as the driver's tag 1300 numbers them.
+enum PaperSource : int { kPaperFlatbed = 0, kPaperFeeder = 1, kPaperDuplex = 2, kPaperSourceCount = 3 };
+
 struct CapState {
-    TW_UINT16 CurrentUnits;  // ICAP_UNITS; read by the unit conversions and the dialogs
+    TW_UINT16 CurrentUnits;                 // ICAP_UNITS; read by the unit conversions and the dialogs
+    BOOL bGrayOffered;                      // pixel-type probe
+    BOOL bRgbOffered;
+    BOOL bPaletteOffered;
+    TW_UINT16 LastImageType;                // last CurrentImageType, read by the page scan
+    BOOL PaperNow[kPaperSourceCount];       // paper sources offered in the current mode
+    BOOL PaperOther[kPaperSourceCount];     // ... and in the other single-page mode
+    DriverCapability DriverCaps[kMaxDriverCapabilities];
 };
 
 extern CapState gCaps;
+
+// Driver probes, run at MSG_OPENDS.
+void LoadDriverCapabilities();
+bool FindDriverCapability(TW_UINT16 code, TW_UINT16 *tag, TW_UINT16 *flags);
+void ProbeImageTypes();
+TW_UINT16 CurrentImageType();
+void ProbePaperSources();
+void RefreshPaperSources();

@@ -1,0 +1,107 @@
+// Which TWAIN page sizes the driver offers: each of its page-size choices is selected in turn
+// (inside a settings bracket) and its scan area measured against the table.
+#include "cap/pagesizes.h"
+
+#include <climits>
+#include <cstdlib>
+
+#include "cap/container.h"
+#include "twain/driver.h"
+
+// clang-format off
+PageSizeEntry PageSizeTable[kPageSizeCount + 1] = {
+    {TWSS_NONE, 0, 0, -1, -1, 0},         {TWSS_A4LETTER, 0, 0, 210, 297, 0},  {TWSS_B5LETTER, 0, 0, 182, 257, 0},
+    {TWSS_USLETTER, 0, 0, 215, 279, 0},   {TWSS_USLEGAL, 0, 0, 215, 355, 0},   {TWSS_A5, 0, 0, 148, 210, 0},
+    {TWSS_B4, 0, 0, 250, 354, 0},         {TWSS_B6, 0, 0, 125, 176, 0},        {TWSS_USLEDGER, 0, 0, 279, 431, 0},
+    {TWSS_USEXECUTIVE, 0, 0, 184, 266, 0}, {TWSS_A3, 0, 0, 297, 420, 0},       {TWSS_B3, 0, 0, 353, 500, 0},
+    {TWSS_A6, 0, 0, 105, 148, 0},         {TWSS_C4, 0, 0, 229, 324, 0},        {TWSS_C5, 0, 0, 162, 229, 0},
+    {TWSS_C6, 0, 0, 114, 162, 0},         {38, 0, 0, 257, 364, 0},             {29, 0, 0, 176, 250, 0},
+    {39, 0, 0, 128, 182, 0},              {-1, 0, 0, 0, 0, 0},
+};
+// clang-format on
+BOOL bDriverPageNames = TRUE;
+
+namespace {
+
+bool Matches(LONG width, LONG length, const PageSizeEntry &e, bool *exact) {
+    const LONG dw = labs(width - e.widthMm), dl = labs(length - e.heightMm);
+    *exact = dw == 0 && dl == 0;
+    return (dw < 7 || dw < (width + 25) / 50) && (dl < 7 || dl < (length + 25) / 50);
+}
+
+bool ReadAreaMm(LONG *width, LONG *length) {
+    DriverRatio res{};
+    LONG w = 0, l = 0;
+    if (DrvGetRatio(kTagXResolution, &res) != 0 || res.num <= 0 || res.den <= 0) return false;
+    if (DrvGetLong(kTagWidth, &w) != 0 || DrvGetLong(kTagLength, &l) != 0) return false;
+    *width = PixelsToMm(w, res.num, res.den);
+    *length = PixelsToMm(l, res.num, res.den);
+    return true;
+}
+
+// Without a driver list: the source's own named sizes that fit the driver's largest area mark
+// the table entries within about 1 % of them.
+void OfferOwnSizes() {
+    DriverRatio res{};
+    LONG maxW = 0, maxL = 0;
+    const bool haveMax = DrvGetRatio(kTagXResolution, &res) == 0 && res.num > 0 && res.den > 0 &&
+                         DrvChoiceLong(kTagWidth, kChoiceMax, &maxW) == 0 &&
+                         DrvChoiceLong(kTagLength, kChoiceMax, &maxL) == 0;
+    // Tenths of a millimetre, with the same rounding as the millimetre conversion.
+    const LONG maxWidth = haveMax ? PixelsToMm(maxW * 10, res.num, res.den) : LONG_MAX;
+    const LONG maxLength = haveMax ? PixelsToMm(maxL * 10, res.num, res.den) : LONG_MAX;
+    for (const NamedPageSize &n : kNamedPageSizes) {
+        if (n.width > maxWidth + maxWidth / 100 || n.length > maxLength + maxLength / 100) continue;
+        for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) {
+            const LONG w = e->widthMm * 10, l = e->heightMm * 10;
+            if (labs(w - n.width) <= n.width / 100 && labs(l - n.length) <= n.length / 100) {
+                e->offered = 1;
+                e->stringId = n.stringId;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+LONG PixelsToMm(LONG pixels, LONG num, LONG den) {
+    if (num <= 0) return 0;
+    const long long tenths = (static_cast<long long>(pixels) * 254 * den + num / 2) / num;
+    return static_cast<LONG>((tenths + 5) / 10);
+}
+
+void RefreshPageSizes() {
+    SettingsBracket bracket;
+    LONG count = 0;
+    bDriverPageNames = DrvChoiceCount(kTagPageSize, &count) == 0;
+    for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) e->offered = 0;
+    if (!bDriverPageNames) {
+        OfferOwnSizes();
+        return;
+    }
+    count &= 0xFFFF;
+    char *name = reinterpret_cast<char *>(gCapScratch);
+    for (LONG s = 0; s < count; ++s) {
+        if (DrvChoiceString(kTagPageSize, s, name, kCapScratchBytes) != 0) continue;
+        DrvSetString(kTagPageSize, name);
+        LONG width = 0, length = 0;
+        if (!ReadAreaMm(&width, &length)) continue;
+        for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) {
+            bool exact = false;
+            if (!Matches(width, length, *e, &exact)) continue;
+            e->offered = 1;
+            e->choice = static_cast<TW_UINT16>(s);
+            if (exact) break;
+        }
+    }
+}
+
+TW_INT16 MatchPageSize() {
+    LONG width = 0, length = 0;
+    if (!ReadAreaMm(&width, &length)) return -1;
+    for (int i = 0; i < 20 && PageSizeTable[i].code != -1; ++i) {
+        bool exact = false;
+        if (PageSizeTable[i].offered && Matches(width, length, PageSizeTable[i], &exact)) return PageSizeTable[i].code;
+    }
+    return -1;
+}

@@ -1,0 +1,19 @@
+// Driver errors as the user and the application see them, the yield call-back that keeps the
+// dialogs alive during a scan, and the translation of texts shown to the user.
+#pragma once
+
+#include "twain/driver.h"
+#include "twain/twaindefs.h"
+
+// Shows a driver error once (unless the application asked for driver errors itself) and
+// returns 0 when there is nothing to report, JEX_ERR_CANCEL for a user cancel, else the code shown.
+LONG ChkJexErr(JEXDRIVER driver, LONG error);
+
+// After ChkJexErr reported a failure: 0x8001 with the driver error kept for the application
+// when it asked for that, else the handler's own condition code. Returns TWRC_FAILURE.
+TW_UINT16 FailWithDriverError(LONG driverError, TW_UINT16 conditionCode);
+
+// Copies the translation of an English text (or the text itself) into buffer, terminated.
+void Translate(const char *english, char *buffer, int size);
+
+extern "C" LONG WINAPI TwJexYield(void);

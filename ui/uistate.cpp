@@ -1,0 +1,3 @@
+#include "ui/uistate.h"
+
+UiState gUi;

@@ -1,0 +1,10 @@
+// Windows of the built-in user interface that other subsystems look at.
+#pragma once
+
+#include <windows.h>
+
+struct UiState {
+    HWND hCancelDlg;  // progress dialog with its Cancel button, while a scan runs
+};
+
+extern UiState gUi;
