@@ -29,6 +29,9 @@ struct CapState {
 
 extern CapState gCaps;
 
+// The capability name as log lines show it; ";CAP_UNKNOWN" for codes not negotiated.
+const char *CapName(TW_UINT16 code);
+
 // Driver probes, run at MSG_OPENDS.
 void LoadDriverCapabilities();
 bool FindDriverCapability(TW_UINT16 code, TW_UINT16 *tag, TW_UINT16 *flags);

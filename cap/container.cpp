@@ -188,6 +188,15 @@ TW_UINT16 BuildArray(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 numItems,
     });
 }
 
+TW_UINT16 RewriteOneValue(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 value) {
+    GlobalLockGuard lock(cap ? cap->hContainer : nullptr);
+    auto *p = lock.as<BYTE>();
+    if (!cap || cap->ConType != TWON_ONEVALUE || !p || lock.size() < kOneValueBytes) return Fail(TWCC_BADVALUE);
+    Put16(p, itemType);
+    Put32(p + 2, value);
+    return TWRC_SUCCESS;
+}
+
 TW_UINT16 ReadOneValue(const TW_CAPABILITY *cap, TW_UINT16 *itemType, TW_UINT32 *value) {
     Reader r(cap);
     if (CheckShape(cap, TWON_ONEVALUE, r, kOneValueBytes) != TWRC_SUCCESS) return TWRC_FAILURE;

@@ -27,6 +27,9 @@ TW_UINT16 BuildEnumeration(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 num
                            TW_UINT32 defaultIndex, const void *items);
 TW_UINT16 BuildArray(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 numItems, const void *items);
 
+// Writes a one-value into the application's existing one-value block (ownership unchanged).
+TW_UINT16 RewriteOneValue(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 value);
+
 // Every out-pointer may be null.
 TW_UINT16 ReadOneValue(const TW_CAPABILITY *cap, TW_UINT16 *itemType, TW_UINT32 *value);
 TW_UINT16 ReadOneValueStr32(const TW_CAPABILITY *cap, TW_UINT16 *itemType, char *text34);

@@ -16,7 +16,6 @@ TW_UINT16 NotAvailable(const char *name, TW_UINT16 msg) {
 #define NOT_AVAILABLE(handler, name) \
     TW_UINT16 handler(TW_IDENTITY *, TW_UINT16 msg, TW_MEMREF) { return NotAvailable(name, msg); }
 
-NOT_AVAILABLE(DatCapability, "DG_CONTROL DAT_CAPABILITY")
 NOT_AVAILABLE(DatPendingXfers, "DG_CONTROL DAT_PENDINGXFERS")
 NOT_AVAILABLE(DatSetupMemXfer, "DG_CONTROL DAT_SETUPMEMXFER")
 NOT_AVAILABLE(DatSetupFileXfer, "DG_CONTROL DAT_SETUPFILEXFER")
