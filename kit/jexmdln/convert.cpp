@@ -187,11 +187,14 @@ LONG ReadRows(const Request &q) {
     if (absPitch < rowBytes) return JEXM_ERR_BADPITCH;
     const LONG rows = q.bottom - q.top;
     if (rows == 0 || rowBytes == 0) return 0;
-    // The last row in memory needs only its own bytes: nothing is written past it.
+    // The last row in memory needs only its own bytes; nothing is written past bufferBytes.
     const int64_t need = (int64_t)(rows - 1) * absPitch + rowBytes;
     if (!q.buffer) return JEXM_ERR_NULLARG;
     if (q.bufferBytes < need) return JEXM_ERR_BUFFER;
-    if (IsBadWritePtr(q.buffer, (UINT_PTR)need)) return JEXM_ERR_BUFFER;
+    // Padding is written wherever the buffer has room for it, the last row's included.
+    const int64_t full = (int64_t)rows * absPitch;
+    const int64_t span = full < q.bufferBytes ? full : q.bufferBytes;
+    if (IsBadWritePtr(q.buffer, (UINT_PTR)span)) return JEXM_ERR_BUFFER;
 
     static Plan plan;  // only used under the library lock
     r = MakePlan(q, &plan);
@@ -201,7 +204,7 @@ LONG ReadRows(const Request &q) {
         LONG k = y - q.top;
         LONG place = q.pitch > 0 ? k : rows - 1 - k;  // position in memory
         BYTE *dst = q.buffer + (int64_t)place * absPitch;
-        memset(dst, 0, (size_t)(place < rows - 1 ? absPitch : rowBytes));
+        memset(dst, 0, (size_t)(place < rows - 1 ? absPitch : span - (int64_t)place * absPitch));
         int64_t sy = ol == il ? y : (int64_t)y * il / ol;
         ConvertRow(plan, q, q.image->pixels + sy * q.image->rowBytes, ow, dst);
     }
