@@ -131,6 +131,9 @@ TEST(KitJexmDisplay, EnlargedImageAndGivenArea) {
     EXPECT_EQ(JEXM_ERR_NULLARG, JexmImageToWindow(window, dc, image, zone, 0x8000, 0, kFit, nullptr, 1));
     EXPECT_EQ(JEXM_ERR_BADARG, JexmImageToWindow(window, dc, image, zone, 0x8000, 0, kFit, &pt, 0));
     EXPECT_EQ(JEXM_ERR_BADARG, JexmDisplayDraw(window, dc, image, zone, 0x8000, 0, 0, 1, 0, kFit, 0, 0));
+    RECT zero = {0, 0, 0, 0}, part = {20, 10, 28, 18};
+    EXPECT_EQ(0, JexmDisplayDraw(window, dc, image, zone, 0x8000, 0, (LONG)(uintptr_t)&zero, 0, 0, kFit, 0, 0));
+    EXPECT_EQ(0, JexmDisplayDraw(window, dc, image, zone, 0x8000, 0, (LONG)(uintptr_t)&part, 0, 0, kFit, 0, 0));
     RECT badSource = {0, 0, 61, 40};
     EXPECT_EQ(JEXM_ERR_BADRECT,
               JexmDisplayDraw(window, dc, image, zone, 0x8000, 0, (LONG)(uintptr_t)&badSource, 0, 0, kFit, 0, 0));

@@ -70,6 +70,8 @@ LONG WINAPI JexmGetTag(HJEXM image, LONG tag, LONG *value);                     
 LONG WINAPI JexmGetColorMap(HJEXM image, LONG tag, LONG byteCount, BYTE *buffer);       // @18
 LONG WINAPI JexmCreateZone(HJEXMZONE *zone, LONG kind);                                 // @20
 LONG WINAPI JexmFreeZone(HJEXMZONE zone);                                               // @21
+// Tag 262 of a zone is the sense of the rows read through it: 1 or 120 zero is dark, 0 or 2 zero
+// is light (gray and colour rows); RectGetEx's invert flag then turns the samples over once more.
 LONG WINAPI JexmSetZoneTag(HJEXMZONE zone, LONG tag, LONG reserved, LONG count, LONG value);  // @22
 // Copies rows rect[1] .. rect[3]-1, columns rect[0] .. rect[2]-1 into buffer, pitch bytes apart
 // (negative: bottom-up). format: (bits per sample - 1) << 24 | 0x200000 palette or 0x300000
@@ -86,6 +88,10 @@ LONG WINAPI JexmPaletteSetAttr(HJEXMPAL palette, LONG attribute, LONG value);   
 LONG WINAPI JexmPaletteGetColors(HJEXMPAL palette, LONG first, LONG count, BYTE *map);  // @95
 LONG WINAPI JexmDisplayEnd(void);                                                       // @4
 LONG WINAPI JexmDisplayStart(void);                                                     // @5
+// Display (42, 43, 44): `a` points to the drawing area (a RECT in the DC's coordinates) or is 0
+// for the window's client area; 42's `b` points to the part of the image to draw (0: all of it).
+// mode 7 fits the image into the area keeping its aspect ratio, top-left; the three calls share
+// that mapping. 43 and 44 convert `count` points in place (a rectangle is 2 points).
 LONG WINAPI JexmDisplayDraw(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG a, LONG b,
                             LONG c, LONG d, LONG mode, LONG e, LONG f);                 // @42
 LONG WINAPI JexmImageToWindow(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG a,

@@ -11,6 +11,7 @@
 // - image -> window: x' = area.left + round(x * N / D); window -> image: x = round((x' - area.left)
 //   * D / N), with N / D the scale of that axis. So a preview window sized to a third of a 100-dpi
 //   image shows the whole image at one third of its pixel size.
+// 42's source rectangle (image pixels) may be null or all zero for the whole image.
 // Drawing maps image pixel column x to window columns [x', (x+1)') and reads the image with its own
 // colours (zone tag 262 and the invert flag do not apply to the display).
 #include "jexmint.h"
@@ -164,7 +165,8 @@ LONG Draw(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG are
     RECT src = {0, 0, object->page.width, object->page.length};
     if (source) {
         if (IsBadReadPtr(reinterpret_cast<const void *>((uintptr_t)source), sizeof(RECT))) return JEXM_ERR_BADARG;
-        src = *reinterpret_cast<const RECT *>((uintptr_t)source);
+        const RECT given = *reinterpret_cast<const RECT *>((uintptr_t)source);
+        if (given.left || given.top || given.right || given.bottom) src = given;  // all zero: the whole image
         if (src.left < 0 || src.top < 0 || src.left >= src.right || src.top >= src.bottom ||
             src.right > object->page.width || src.bottom > object->page.length)
             return JEXM_ERR_BADRECT;
