@@ -52,6 +52,7 @@ DriverItem *NewDriverItem(const wchar_t *path) {
 void FreeDriverItem(DriverItem *item) { free(item); }
 
 void AttachDriverItem(DriverList *list, DriverItem *item) {
+    if (!list || !item) return;
     item->next = nullptr;
     if (list->tail)
         list->tail->next = item;
@@ -61,6 +62,7 @@ void AttachDriverItem(DriverList *list, DriverItem *item) {
 }
 
 void FreeDriverList(DriverList *list) {
+    if (!list) return;
     for (DriverItem *item = list->head; item;) {
         DriverItem *next = item->next;
         FreeDriverItem(item);

@@ -192,7 +192,7 @@ INT_PTR CALLBACK LangDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         CenterOnDesktop(dialog);
-        SetTimer(dialog, kFillTimer, kFillDelayMs, nullptr);
+        if (lParam) SetTimer(dialog, kFillTimer, kFillDelayMs, nullptr);  // no state: nothing to fill
         return TRUE;
     }
     LangDialog *state = StateOf(dialog);

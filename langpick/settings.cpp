@@ -53,6 +53,7 @@ WORD ReadLanguage(const wchar_t *section) {
     // Wine's GetPrivateProfileInt answers the default for an empty value where Windows answers
     // 0; reading the text makes the program behave the same on both. A key is missing only
     // when two different defaults both come back.
+    if (!section) return static_cast<WORD>(kDefaultLanguage);
     wchar_t value[64];
     wchar_t other[4];
     GetPrivateProfileStringW(section, kLanguageKey, L"-", value, 64, kSettingsFile);
@@ -71,6 +72,7 @@ WORD ReadLanguage(const wchar_t *section) {
 }
 
 DWORD WriteLanguage(const wchar_t *section, long number) {
+    if (!section) return ERROR_INVALID_PARAMETER;  // a null section would delete nothing useful
     wchar_t value[16] = L"";
     if (number != kDefaultLanguage) swprintf(value, 16, L"%ld", number);
     if (WritePrivateProfileStringW(section, kLanguageKey, value, kSettingsFile)) return 0;

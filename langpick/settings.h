@@ -23,8 +23,9 @@ void ReadCurrentDriver(wchar_t *out, size_t cap);
 
 // "iLanguage" of section as GetPrivateProfileInt reads it on Windows: kDefaultLanguage when the
 // key is missing, 0 for an empty value, else its leading number; only the low 16 bits are kept.
+// A null section reads as a missing key.
 WORD ReadLanguage(const wchar_t *section);
 
 // Stores number as "iLanguage" of section ("%d", or empty for kDefaultLanguage). Returns 0 or
-// the system error code of a failed write.
+// the system error code of a failed write (ERROR_INVALID_PARAMETER for a null section).
 DWORD WriteLanguage(const wchar_t *section, long number);

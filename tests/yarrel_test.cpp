@@ -153,6 +153,18 @@ TEST_F(YarrelDialog, OkAnsweredNoKeepsTheDialogOpenAndStoresNothing) {
     EXPECT_EQ(IniValue(IniText(), "Options", "iLanguage"), std::nullopt);
 }
 
+TEST_F(YarrelDialog, AChangeToNoSelectionIsSavedAsZero) {
+    InstallSamples();
+    QuestionAnswerer answers({IDYES});
+    RunDialog([](HWND d) {
+        SendMessageW(LanguageList(d), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE, LBN_SELCHANGE), reinterpret_cast<LPARAM>(LanguageList(d)));
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(IniValue(IniText(), "Options", "iLanguage"), std::optional<std::string>("0"));
+}
+
 TEST_F(YarrelDialog, OkWithoutAChangeClosesWithoutAsking) {
     InstallSamples();
     QuestionAnswerer answers({IDYES});
@@ -384,6 +396,8 @@ TEST_F(YarrelSettings, LanguagesAreWrittenAsDecimalTextAndReadAsTheirLow16Bits) 
     EXPECT_EQ(ReadLanguage(L"big"), 70000 & 0xFFFF);
     EXPECT_EQ(ReadLanguage(L"signs"), 0);
     EXPECT_EQ(ReadLanguage(L"text"), 12);
+    EXPECT_EQ(ReadLanguage(nullptr), 1024);
+    EXPECT_EQ(WriteLanguage(nullptr, 1), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 // ---- Resources of Yarrel.exe, both languages, read from the file
