@@ -10,56 +10,52 @@
 
 // ---- Errors. Small negatives: the high half of a 32-bit error is -1, so error reporting shows
 // the low half. jexdfltn @28 has a text for each (errors.cpp).
-enum : LONG {
-    KIT_ERR_NOMEMORY = -4500,
-    KIT_ERR_BADARG = -4501,
-    KIT_ERR_BADTAG = -4502,
-    KIT_ERR_BADVALUE = -4503,
-    KIT_ERR_BADKIND = -4504,
-    KIT_ERR_READONLY = -4505,
-    KIT_ERR_BADINDEX = -4506,
-    KIT_ERR_BUFFER = -4507,
-    KIT_ERR_NOCHOICES = -4508,
-    KIT_ERR_BADHANDLE = -4510,
-    KIT_ERR_NOTSTARTED = -4511,
-    KIT_ERR_NODRIVER = -4512,
-    KIT_ERR_BADDRIVER = -4513,
-    KIT_ERR_TOOMANY = -4514,
-    KIT_ERR_NOTINIT = -4515,
-    KIT_ERR_NOIMAGE = -4516,
-    KIT_ERR_NOSNAPSHOT = -4517,
-    KIT_ERR_SNAPDEPTH = -4518,
-    KIT_ERR_NOJEXM = -4519,
-    KIT_ERR_PROFILE = -4520,
-    KIT_ERR_PAGEFOLDER = -4521,
-    KIT_ERR_BADPAGE = -4522,
-    KIT_ERR_CANCEL = JEX_ERR_CANCEL,  // -4526
-    KIT_ERR_PAPERJAM = -4530,
-    KIT_ERR_FEEDEREMPTY = -4531,
-    KIT_ERR_COVEROPEN = -4532,
-    KIT_ERR_OFFLINE = -4533,
-    KIT_ERR_BUSY = -4534,
-    KIT_ERR_FAULT = -4535,
-    KIT_ERR_NODIALOG = -4541,
-    KIT_ERR_BADMESSAGE = -4542,
-    KIT_ERR_SINKOP = -4602,   // answered by the data source's preview image sink
-    KIT_ERR_SINKIMAGE = -5012,
-};
+inline constexpr LONG KIT_ERR_NOMEMORY = -4500;
+inline constexpr LONG KIT_ERR_BADARG = -4501;
+inline constexpr LONG KIT_ERR_BADTAG = -4502;
+inline constexpr LONG KIT_ERR_BADVALUE = -4503;
+inline constexpr LONG KIT_ERR_BADKIND = -4504;
+inline constexpr LONG KIT_ERR_READONLY = -4505;
+inline constexpr LONG KIT_ERR_BADINDEX = -4506;
+inline constexpr LONG KIT_ERR_BUFFER = -4507;
+inline constexpr LONG KIT_ERR_NOCHOICES = -4508;
+inline constexpr LONG KIT_ERR_BADHANDLE = -4510;
+inline constexpr LONG KIT_ERR_NOTSTARTED = -4511;
+inline constexpr LONG KIT_ERR_NODRIVER = -4512;
+inline constexpr LONG KIT_ERR_BADDRIVER = -4513;
+inline constexpr LONG KIT_ERR_TOOMANY = -4514;
+inline constexpr LONG KIT_ERR_NOTINIT = -4515;
+inline constexpr LONG KIT_ERR_NOIMAGE = -4516;
+inline constexpr LONG KIT_ERR_NOSNAPSHOT = -4517;
+inline constexpr LONG KIT_ERR_SNAPDEPTH = -4518;
+inline constexpr LONG KIT_ERR_NOJEXM = -4519;
+inline constexpr LONG KIT_ERR_PROFILE = -4520;
+inline constexpr LONG KIT_ERR_PAGEFOLDER = -4521;
+inline constexpr LONG KIT_ERR_BADPAGE = -4522;
+inline constexpr LONG KIT_ERR_CANCEL = JEX_ERR_CANCEL;  // -4526
+inline constexpr LONG KIT_ERR_PAPERJAM = -4530;
+inline constexpr LONG KIT_ERR_FEEDEREMPTY = -4531;
+inline constexpr LONG KIT_ERR_COVEROPEN = -4532;
+inline constexpr LONG KIT_ERR_OFFLINE = -4533;
+inline constexpr LONG KIT_ERR_BUSY = -4534;
+inline constexpr LONG KIT_ERR_FAULT = -4535;
+inline constexpr LONG KIT_ERR_NODIALOG = -4541;
+inline constexpr LONG KIT_ERR_BADMESSAGE = -4542;
+inline constexpr LONG KIT_ERR_SINKOP = -4602;   // answered by the data source's preview image sink
+inline constexpr LONG KIT_ERR_SINKIMAGE = -5012;
 
 // ---- Page flow (scanner -> next driver -> ...). Every message goes through the next driver's
 // record entry; a driver procedure hands what it does not handle to jexdfltn @23, which passes
 // the page-flow messages on to the driver after it.
-enum : LONG {
-    KIT_MSG_PAGESTART = 259,   // value: const KITPAGESTART *; the page's format
-    KIT_MSG_PAGEEND = 260,     // tag: rows delivered
-    KIT_MSG_STRIPQUERY = 545,  // value: LONG *; rows per strip wanted (0: no preference)
-    KIT_MSG_CODESSTART = 1314, // empty the bar-code list (sent before KIT_MSG_PAGESTART)
-    KIT_MSG_ROWS = 1538,       // tag: row count; value: const KITROWS *
-    KIT_MSG_CODE = 1585,       // take one bar code from tags 1735 (text) and 1730 (type)
-    KIT_MSG_REGISTER = 768,    // value: kind << 16 | tag (driver procedures)
-    // kit-private, scanner only
-    KIT_MSG_PREVIEWWINDOW = 0x7F01,  // value: HWND *; the window jexdfltn @129 draws into
-};
+inline constexpr LONG KIT_MSG_PAGESTART = 259;   // value: const KITPAGESTART *; the page's format
+inline constexpr LONG KIT_MSG_PAGEEND = 260;     // tag: rows delivered
+inline constexpr LONG KIT_MSG_STRIPQUERY = 545;  // value: LONG *; rows per strip wanted (0: no preference)
+inline constexpr LONG KIT_MSG_CODESSTART = 1314; // empty the bar-code list (sent before KIT_MSG_PAGESTART)
+inline constexpr LONG KIT_MSG_ROWS = 1538;       // tag: row count; value: const KITROWS *
+inline constexpr LONG KIT_MSG_CODE = 1585;       // take one bar code from tags 1735 (text) and 1730 (type)
+inline constexpr LONG KIT_MSG_REGISTER = 768;    // value: kind << 16 | tag (driver procedures)
+// kit-private, scanner only
+inline constexpr LONG KIT_MSG_PREVIEWWINDOW = 0x7F01;  // value: HWND *; the window jexdfltn @129 draws into
 inline constexpr LONG KIT_TAG_CODETEXT = 1735;
 inline constexpr LONG KIT_TAG_CODETYPE = 1730;
 
@@ -74,7 +70,9 @@ struct KITROWS {
 };
 
 // ---- Value kinds (message 0x342).
-enum : LONG { KIT_KIND_LONG = 1, KIT_KIND_STRING = 2, KIT_KIND_RATIONAL = 5 };
+inline constexpr LONG KIT_KIND_LONG = 1;
+inline constexpr LONG KIT_KIND_STRING = 2;
+inline constexpr LONG KIT_KIND_RATIONAL = 5;
 
 // ---- Parsed scanner profile (common/profile.cpp).
 inline constexpr int KIT_MAX_LIST = 32;

@@ -1,0 +1,242 @@
+// One page through the chain (jexdfltn @35): the page comes from the feeder or the flatbed, as a
+// generated test chart or a .bmp file of the profile's folder, is converted to the current pixel
+// type and frame, and is sent to the next driver as: 545 (strip query), 1314 (empty bar-code
+// list), 259 (page start), 1538 (rows, strip by strip), for each bar code 0x320/0x321 on tags
+// 1735/1730 and 1585, then 260 (page end). Between strips the yield call-back (tag 1299) runs; a
+// non-zero answer, an abort (0x606) or an injected fault stops the page.
+#include <cstdio>
+#include <cstring>
+
+#include "kit/drivers/orva/orva.h"
+
+namespace {
+
+constexpr LONG kDefaultStrip = 64;
+constexpr LONGLONG kMaxPageBytes = 256LL << 20;
+
+struct Bitmap {          // a page file decoded to RGB, top row first
+    LONG width, height, dpiX, dpiY;
+    BYTE *rgb;
+};
+
+void FreeBitmap(Bitmap *b) {
+    if (b->rgb) HeapFree(GetProcessHeap(), 0, b->rgb);
+    b->rgb = nullptr;
+}
+
+// Uncompressed 1, 4, 8, 24 and 32 bits per pixel.
+LONG LoadBitmap(const char *path, Bitmap *out) {
+    ZeroMemory(out, sizeof *out);
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return KIT_ERR_BADPAGE;
+    DWORD size = GetFileSize(f, nullptr), got = 0;
+    BYTE *data = size > 54 && size < (64u << 20) ? static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
+    bool ok = data && ReadFile(f, data, size, &got, nullptr) && got == size;
+    CloseHandle(f);
+    LONG rc = KIT_ERR_BADPAGE;
+    if (ok && data[0] == 'B' && data[1] == 'M') {
+        const BITMAPFILEHEADER *fh = reinterpret_cast<const BITMAPFILEHEADER *>(data);
+        const BITMAPINFOHEADER *ih = reinterpret_cast<const BITMAPINFOHEADER *>(data + sizeof *fh);
+        LONG w = ih->biWidth, h = ih->biHeight < 0 ? -ih->biHeight : ih->biHeight;
+        WORD bpp = ih->biBitCount;
+        LONG pitch = ((w * bpp + 31) / 32) * 4;
+        DWORD colors = ih->biClrUsed ? ih->biClrUsed : (bpp <= 8 ? 1u << bpp : 0);
+        const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(data + sizeof *fh + ih->biSize);
+        if (ih->biSize >= 40 && w > 0 && h > 0 && w <= 30000 && h <= 30000 && ih->biCompression == BI_RGB &&
+            (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32) && colors <= 256 &&
+            fh->bfOffBits + static_cast<ULONGLONG>(pitch) * h <= size &&
+            sizeof *fh + ih->biSize + colors * 4 <= size) {
+            out->rgb = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(w) * h * 3));
+            if (!out->rgb) {
+                rc = KIT_ERR_NOMEMORY;
+            } else {
+                for (LONG y = 0; y < h; ++y) {
+                    const BYTE *row = data + fh->bfOffBits + static_cast<SIZE_T>(ih->biHeight < 0 ? y : h - 1 - y) * pitch;
+                    for (LONG x = 0; x < w; ++x) {
+                        BYTE *px = out->rgb + (static_cast<SIZE_T>(y) * w + x) * 3;
+                        if (bpp >= 24) {
+                            const BYTE *s = row + x * (bpp / 8);
+                            px[0] = s[2], px[1] = s[1], px[2] = s[0];
+                            continue;
+                        }
+                        DWORD index = bpp == 8 ? row[x] : bpp == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 15 : (row[x / 8] >> (7 - x % 8)) & 1;
+                        if (index >= colors) index = 0;
+                        px[0] = pal[index].rgbRed, px[1] = pal[index].rgbGreen, px[2] = pal[index].rgbBlue;
+                    }
+                }
+                out->width = w, out->height = h;
+                out->dpiX = ih->biXPelsPerMeter > 0 ? (ih->biXPelsPerMeter * 254 + 5000) / 10000 : 200;
+                out->dpiY = ih->biYPelsPerMeter > 0 ? (ih->biYPelsPerMeter * 254 + 5000) / 10000 : 200;
+                rc = 0;
+            }
+        }
+    }
+    if (data) HeapFree(GetProcessHeap(), 0, data);
+    return rc;
+}
+
+void PagePixel(const Bitmap *b, LONG page, LONG u, LONG v, LONG xdpi, LONG ydpi, BYTE rgb[3]) {
+    if (!b->rgb) {
+        OrvaChartPixel(page, u, v, xdpi, ydpi, rgb);
+        return;
+    }
+    LONGLONG sx = static_cast<LONGLONG>(u) * b->dpiX / xdpi, sy = static_cast<LONGLONG>(v) * b->dpiY / ydpi;
+    if (sx < 0 || sy < 0 || sx >= b->width || sy >= b->height) {
+        rgb[0] = rgb[1] = rgb[2] = 255;  // beyond the paper
+        return;
+    }
+    const BYTE *s = b->rgb + (sy * b->width + sx) * 3;
+    rgb[0] = s[0], rgb[1] = s[1], rgb[2] = s[2];
+}
+
+void ColorMap(LONG bits, BYTE *map) {
+    LONG n = 1L << bits;
+    for (LONG i = 0; i < n; ++i) {
+        if (bits == 8) {
+            map[i] = static_cast<BYTE>(((i >> 5) & 7) * 255 / 7);
+            map[n + i] = static_cast<BYTE>(((i >> 2) & 7) * 255 / 7);
+            map[2 * n + i] = static_cast<BYTE>((i & 3) * 255 / 3);
+        } else {
+            map[i] = static_cast<BYTE>(((i >> 3) & 1) * 255);
+            map[n + i] = static_cast<BYTE>(((i >> 1) & 3) * 255 / 3);
+            map[2 * n + i] = static_cast<BYTE>((i & 1) * 255);
+        }
+    }
+}
+
+void PutSample(BYTE *row, LONG index, LONG bits, LONG sample) {
+    if (bits == 8) {
+        row[index] = static_cast<BYTE>(sample);
+        return;
+    }
+    LONG bit = index * bits;
+    row[bit / 8] |= static_cast<BYTE>(sample << (8 - bits - bit % 8));
+}
+
+struct Format { LONG width, length, bits, spp, photometric, xdpi, ydpi, x0, y0; };
+
+void MakeRow(const Format &f, const Bitmap *b, LONG page, LONG y, BYTE *row) {
+    LONG maxv = (1L << f.bits) - 1;
+    for (LONG x = 0; x < f.width; ++x) {
+        BYTE c[3];
+        PagePixel(b, page, x + f.x0, y + f.y0, f.xdpi, f.ydpi, c);
+        if (f.spp == 3) {
+            for (int k = 0; k < 3; ++k) PutSample(row, x * 3 + k, f.bits, c[k] >> (8 - f.bits));
+            continue;
+        }
+        if (f.photometric == 3) {
+            LONG idx = f.bits == 8 ? ((c[0] >> 5) << 5) | ((c[1] >> 5) << 2) | (c[2] >> 6)
+                                   : ((c[0] >> 7) << 3) | ((c[1] >> 6) << 1) | (c[2] >> 7);
+            PutSample(row, x, f.bits, idx);
+            continue;
+        }
+        LONG lum = (299 * c[0] + 587 * c[1] + 114 * c[2]) / 1000;
+        LONG s = lum >> (8 - f.bits);
+        PutSample(row, x, f.bits, f.photometric == 0 ? maxv - s : s);
+    }
+}
+
+const KitPageExtra *ExtraOf(const KitProfile *p, LONG page) {
+    for (int i = 0; i < p->extraCount; ++i)
+        if (p->extras[i].page == page) return &p->extras[i];
+    return nullptr;
+}
+
+LONG Send(Orva *o, LONG msg, LONG tag, LONG value) {
+    if (!o->next) return 0;
+    return o->next(o->nextInstance, msg, tag, value);
+}
+
+// A fault of the profile aimed at this page (the Nth page scanned since the load).
+LONG PageFault(Orva *o) {
+    for (int i = 0; i < o->p->faultCount; ++i) {
+        const KitFault &f = o->p->faults[i];
+        if (f.target != KIT_FAULT_PAGE || f.number != o->pagesScanned || o->faultSpent[i]) continue;
+        if (f.when == KIT_WHEN_ONCE) o->faultSpent[i] = TRUE;
+        return f.error;
+    }
+    return 0;
+}
+
+LONG CallYield(Orva *o) {
+    LONG proc = OrvaLong(o, 1299);
+    if (proc) {
+        LONG r = reinterpret_cast<LONG(WINAPI *)(void)>(proc)();
+        if (r != 0) return r < 0 ? r : JEX_ERR_CANCEL;
+    }
+    return o->abortRequested ? JEX_ERR_CANCEL : 0;
+}
+
+}  // namespace
+
+LONG OrvaScan(Orva *o) {
+    const KitProfile *p = o->p;
+    bool feeder = OrvaLong(o, 1300) != 2;
+    LONG page = 1;
+    LONG available = p->pageFolder[0] ? p->pageFileCount : p->generatedPages;
+    if (feeder) {
+        if (o->feederTaken >= available) return KIT_ERR_FEEDEREMPTY;
+        page = ++o->feederTaken;
+    } else if (p->pageFolder[0] && available == 0) {
+        return KIT_ERR_FEEDEREMPTY;  // nothing on the glass
+    }
+    ++o->pagesScanned;
+    LONG fault = PageFault(o);
+    Format f = {OrvaLong(o, 256), OrvaLong(o, 257), OrvaLong(o, 258), OrvaLong(o, 277), OrvaLong(o, 262),
+                OrvaDpi(o, 282), OrvaDpi(o, 283), OrvaLong(o, 286), OrvaLong(o, 287)};
+    if (f.width <= 0 || f.length <= 0 || f.xdpi <= 0 || f.ydpi <= 0 || (f.spp != 1 && f.spp != 3) ||
+        (f.bits != 1 && f.bits != 2 && f.bits != 4 && f.bits != 8))
+        return KIT_ERR_BADVALUE;
+    LONG pitch = (f.width * f.spp * f.bits + 7) / 8;
+    if (static_cast<LONGLONG>(pitch) * f.length > kMaxPageBytes) return KIT_ERR_NOMEMORY;
+    Bitmap bmp = {};
+    if (p->pageFolder[0]) {
+        LONG rc = LoadBitmap(p->pageFiles[page - 1], &bmp);
+        if (rc != 0) return rc;
+    }
+    LONG strip = 0;
+    LONG rc = Send(o, KIT_MSG_STRIPQUERY, 0, reinterpret_cast<LONG>(&strip));
+    if (rc < 0 || strip <= 0 || strip > f.length) strip = kDefaultStrip;
+    BYTE map[3 * 256];
+    KITPAGESTART start = {};
+    start.page = {f.width, f.length, f.bits, f.spp, f.photometric, f.xdpi, 1, f.ydpi, 1, 1};
+    start.pageNumber = page;
+    if (f.photometric == 3 && f.spp == 1 && (f.bits == 4 || f.bits == 8)) {
+        ColorMap(f.bits, map);
+        start.colorMap = map;
+    }
+    BYTE *rows = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(pitch) * strip));
+    rc = rows ? 0 : KIT_ERR_NOMEMORY;
+    if (rc == 0) Send(o, KIT_MSG_CODESSTART, 0, 0);
+    if (rc == 0) rc = Send(o, KIT_MSG_PAGESTART, 0, reinterpret_cast<LONG>(&start));
+    LONG strips = (f.length + strip - 1) / strip;
+    for (LONG first = 0; rc >= 0 && first < f.length; first += strip) {
+        if (fault != 0 && first >= f.length / 2) {
+            rc = fault;
+            break;
+        }
+        LONG n = f.length - first < strip ? f.length - first : strip;
+        ZeroMemory(rows, static_cast<SIZE_T>(pitch) * n);
+        for (LONG y = 0; y < n; ++y) MakeRow(f, &bmp, page, first + y, rows + static_cast<SIZE_T>(y) * pitch);
+        KITROWS r = {first, n, pitch, rows};
+        rc = Send(o, KIT_MSG_ROWS, n, reinterpret_cast<LONG>(&r));
+        if (rc < 0) break;
+        if (p->delayMs > 0) Sleep(p->delayMs / strips);
+        rc = CallYield(o);
+    }
+    if (rc >= 0 && fault != 0) rc = fault;  // a page too short to reach its middle
+    if (rc >= 0) {
+        const KitPageExtra *extra = ExtraOf(p, page);
+        for (int i = 0; extra && i < extra->codeCount; ++i) {
+            Send(o, 0x320, KIT_TAG_CODETEXT, reinterpret_cast<LONG>(extra->codes[i].text));
+            Send(o, 0x321, KIT_TAG_CODETYPE, extra->codes[i].type);
+            Send(o, KIT_MSG_CODE, 0, 0);
+        }
+        rc = Send(o, KIT_MSG_PAGEEND, f.length, 0);
+        int sep = OrvaIndex(o, 1448);
+        if (sep >= 0) o->cur.l[sep] = (extra && extra->separator && OrvaLong(o, 1447) != 0) ? 1 : 0;
+    }
+    if (rows) HeapFree(GetProcessHeap(), 0, rows);
+    FreeBitmap(&bmp);
+    return rc < 0 ? rc : 0;
+}

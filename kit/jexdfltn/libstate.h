@@ -1,0 +1,72 @@
+// Process-wide state of the virtual jexdfltn: the start count, the parsed scanner profile, and
+// the table of loaded drivers. Every driver handed out by @29 is a slot here; the record a caller
+// receives names the slot by its instance word, so stale or forged records are recognised.
+#pragma once
+
+#include "kit/common/kitcommon.h"
+
+inline constexpr int KIT_MAX_SLOTS = 16;
+inline constexpr int KIT_MAX_REGISTERED = 16;
+
+struct KitRegisteredTag {      // a tag a driver procedure registered with message 768
+    LONG tag, kind;
+    LONG value;
+    LONG num, den;
+    char text[256];
+};
+
+struct KitSlot {
+    DWORD instance;            // 0: free
+    LONG kind;                 // JEX_LOAD_*
+    char name[32];             // file name without extension, or "procedure"
+    BOOL initialised;          // @70 succeeded
+    // driver files
+    HMODULE module;
+    JEXDRIVERPROC entry;
+    KITDRVINIT init;
+    KITDRVSCAN scan;
+    KITDRVCLOSE close;
+    DWORD driverInstance;
+    // driver procedures (kind 1)
+    JEXDRIVERPROCEDURE procedure;
+    JEXLIBRECORD lib;
+    int registeredCount;
+    KitRegisteredTag registered[KIT_MAX_REGISTERED];
+    int depth;                 // nesting of calls into this slot
+};
+
+struct KitLib {
+    LONG startCount;           // @73 minus @74
+    char vendor[128];          // @115
+    char standardFamily[32];   // @40
+    char folder[MAX_PATH];     // folder of jexdfltn.dll, with a trailing backslash
+    BOOL profileRead;          // @73 read the profile (or failed to)
+    LONG profileError;         // 0, or the error @29 reports for the scanner
+    char profileErrorText[400];
+    char lastLoadError[400];   // detail of the last failed @29
+    KitProfile profile;
+    KitSlot slots[KIT_MAX_SLOTS];
+    DWORD nextGeneration;
+    CRITICAL_SECTION lock;     // guards the call log only; everything else is single-threaded
+};
+extern KitLib g_kit;
+
+KitSlot *KitFindSlot(DWORD instance);
+KitSlot *KitFindSlotByLibRecord(const JEXLIBRECORD *record);
+// True when a fault of the profile fires for this call (counts the call).
+LONG KitCheckFault(int target, LONG number);
+
+// Call log (recorder.cpp). Begin reserves a line so that nested calls follow their caller.
+int KitRecordBegin();
+void KitRecordEnd(int index, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
+void KitRecord(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void WINAPI KitRecordLine(LPCSTR line);
+// "\"text\"" bounded and safe for unreadable pointers.
+void KitQuote(char *out, int size, LPCSTR text);
+
+// The trampoline every record's entry points to.
+LONG WINAPI KitDriverEntry(DWORD instance, LONG message, LONG tag, LONG value);
+// Default handling of the messages of a driver procedure (defproc.cpp), used by @23.
+LONG KitDefaultMessage(KitSlot *slot, LONG message, LONG tag, LONG value);
+// Text of a driver message for the log (msgformat.cpp): before and after the call.
+void KitFormatMessage(char *out, int size, LONG message, LONG tag, LONG value, LONG result);

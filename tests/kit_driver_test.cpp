@@ -1,0 +1,533 @@
+// The kit's driver side through its ordinals, as the data source calls it: loading the virtual
+// ORVA driver from a profile, its tags and choices, snapshots, the settings store, error texts,
+// a page through a chain ending in a test procedure (pixels checked against a formula written
+// out here independently), bar codes, yield, faults, and hostile arguments.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "jexapi.h"
+#include "win_helpers.h"
+
+namespace {
+
+struct Kit {
+    HMODULE dll = nullptr, loc = nullptr;
+    LONG(WINAPI *init)(void);
+    LONG(WINAPI *done)(void);
+    LONG(WINAPI *getSetting)(LONG, LPCSTR, LPCSTR, LPSTR, LONG);
+    LONG(WINAPI *putSetting)(LONG, LPCSTR, LPCSTR, LPCSTR);
+    LONG(WINAPI *load)(LONG, const void *, JEXDRIVER *, LONG);
+    LONG(WINAPI *initDriver)(JEXDRIVER *, LPCSTR, HJEXM);
+    LONG(WINAPI *scan)(JEXDRIVER *, HGLOBAL, LONG);
+    LONG(WINAPI *unload)(JEXDRIVER *);
+    LONG(WINAPI *errorText)(LONG, const JEXDRIVER *, LONG, LPSTR, LONG);
+    LONG(WINAPI *defProc)(JEXLIBRECORD *, LONG, LONG, LONG);
+    LONG(WINAPI *callCount)(void);
+    LONG(WINAPI *getCall)(LONG, LPSTR, LONG);
+    LONG(WINAPI *resetCalls)(void);
+    LONG(WINAPI *liveDrivers)(void);
+    LONG(WINAPI *locOpen)(LPCSTR);
+    LPCSTR(WINAPI *locLookup)(LPCSTR, LONG *);
+    LONG(WINAPI *locCopy)(LPSTR, LPCSTR, LONG);
+};
+Kit k;
+
+std::string g_dir;  // this test's own folder for profiles and settings
+
+std::string WriteFile(const std::string &name, const std::string &text) {
+    std::string path = g_dir + "\\" + name;
+    FILE *f = fopen(path.c_str(), "wb");
+    fputs(text.c_str(), f);
+    fclose(f);
+    return path;
+}
+
+void UseProfile(const std::string &text) {
+    SetEnvironmentVariableA("JEXKIT_PROFILE", WriteFile("profile.ini", text).c_str());
+}
+
+std::vector<std::string> Calls() {
+    std::vector<std::string> out;
+    char line[700];
+    for (LONG i = 0; i < k.callCount(); ++i) {
+        k.getCall(i, line, sizeof line);
+        out.push_back(line);
+    }
+    return out;
+}
+
+bool HasCall(const std::string &line) {
+    for (const std::string &c : Calls())
+        if (c == line) return true;
+    return false;
+}
+
+LONG Msg(const JEXDRIVER &d, LONG msg, LONG tag, LONG value) { return d.entry(d.instance, msg, tag, value); }
+LONG GetLong(const JEXDRIVER &d, LONG tag) {
+    LONG v = -12345;
+    EXPECT_EQ(0, Msg(d, 0x310, tag, reinterpret_cast<LONG>(&v))) << "tag " << tag;
+    return v;
+}
+std::vector<LONG> Choices(const JEXDRIVER &d, LONG tag) {
+    LONG n = 0;
+    std::vector<LONG> out;
+    if (Msg(d, 0x410, tag, reinterpret_cast<LONG>(&n)) != 0) return out;
+    for (LONG i = 0; i < n; ++i) {
+        LONG v = 0;
+        Msg(d, 0x411, tag | (i << 16), reinterpret_cast<LONG>(&v));
+        out.push_back(v);
+    }
+    return out;
+}
+
+const char kBase[] =
+    "[Scanner]\nFlatbed=yes\nFeeder=yes\nDuplex=yes\nStackSensor=yes\nResolutions=75,150,300\nDefaultResolution=150\n"
+    "GrayDepths=4,8\nColorDepths=8\nPaletteDepths=4,8\nEndorser=text\nPageSizes=A4=210x297; Letter=215.9x279.4\n"
+    "[Paper]\nPages=2\n[Page 1]\nBarcodes=3:ABC-1; 1:12345670\n[Page 2]\nSeparator=yes\n[Tag 6001]\nName=Sharpness\n"
+    "Capability=0x8101\nValues=0..10/1\nDefault=5\n";
+
+class KitDriver : public ::testing::Test {
+protected:
+    JEXDRIVER scanner{};
+    void Open(const std::string &profile = kBase) {
+        UseProfile(profile);
+        ASSERT_EQ(0, k.init());
+        ASSERT_EQ(0, k.load(0, "ORVAVS", &scanner, 2));
+        ASSERT_EQ(0, k.initDriver(&scanner, "ORVAVS", nullptr));
+    }
+    void TearDown() override {
+        if (scanner.entry) {
+            EXPECT_EQ(0, k.unload(&scanner));
+        }
+        k.done();
+        EXPECT_EQ(0, k.liveDrivers());
+    }
+};
+
+// ---- a test collector: a driver procedure that keeps what reaches it
+struct Collected {
+    std::vector<std::string> codes;
+    LONG width = 0, length = 0, bits = 0, spp = 0, photometric = 0, rows = 0, strips = 0;
+    std::vector<BYTE> pixels;  // rows as delivered
+    LONG pitch = 0;
+    LONG yieldCalls = 0, yieldCancelAt = -1;
+} g_got;
+
+struct PageStart { LONG width, length, bits, spp, photometric, xn, xd, yn, yd, compression; const BYTE *map; LONG page; };
+struct Rows { LONG first, count, pitch; const BYTE *rows; };
+
+LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG value) {
+    auto self = reinterpret_cast<JEXDRIVERPROC>(rec->words[0]);
+    switch (message & 0xFFFF) {
+    case 259: {
+        self(rec->words[2], 768, 0, 0x206C7);
+        self(rec->words[2], 800, 1735, reinterpret_cast<LONG>(""));
+        self(rec->words[2], 768, 0, 0x406C2);
+        self(rec->words[2], 801, 1730, -1);
+        auto *s = reinterpret_cast<const PageStart *>(value);
+        g_got.width = s->width, g_got.length = s->length, g_got.bits = s->bits, g_got.spp = s->spp;
+        g_got.photometric = s->photometric;
+        g_got.pitch = (s->width * s->spp * s->bits + 7) / 8;
+        g_got.pixels.assign(static_cast<size_t>(g_got.pitch) * s->length, 0xCD);
+        return 0;
+    }
+    case 1538: {
+        auto *r = reinterpret_cast<const Rows *>(value);
+        for (LONG y = 0; y < r->count; ++y)
+            memcpy(&g_got.pixels[static_cast<size_t>(r->first + y) * g_got.pitch], r->rows + y * r->pitch, g_got.pitch);
+        g_got.rows += r->count;
+        ++g_got.strips;
+        return 0;
+    }
+    case 1585: {
+        char text[256] = {};
+        LONG type = 0;
+        self(rec->words[2], 0x312, 1735 | (256 << 16), reinterpret_cast<LONG>(text));
+        self(rec->words[2], 0x310, 1730, reinterpret_cast<LONG>(&type));
+        g_got.codes.push_back(std::to_string(type) + ":" + text);
+        return 0;
+    }
+    case 545:
+        *reinterpret_cast<LONG *>(value) = 0;
+        return 0;
+    default:
+        return k.defProc(rec, message, tag, value);
+    }
+}
+
+LONG WINAPI TestYield(void) {
+    ++g_got.yieldCalls;
+    return g_got.yieldCalls == g_got.yieldCancelAt ? JEX_ERR_CANCEL : 0;
+}
+
+// Chains the collector behind the scanner, scans one page, unloads the collector.
+LONG ScanIntoCollector(JEXDRIVER &scanner) {
+    LONG calls = g_got.yieldCalls, cancelAt = g_got.yieldCancelAt;
+    g_got = Collected{};
+    g_got.yieldCalls = calls, g_got.yieldCancelAt = cancelAt;
+    JEXDRIVER col{};
+    EXPECT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
+    EXPECT_EQ(0, k.initDriver(&col, nullptr, nullptr));
+    EXPECT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
+    HGLOBAL buf = GlobalAlloc(GHND, 8192);
+    LONG rc = k.scan(&scanner, buf, 8192);
+    GlobalFree(buf);
+    Msg(scanner, 0x110, 0, 0);
+    EXPECT_EQ(0, k.unload(&col));
+    return rc;
+}
+
+// The chart, written out from the kit's documentation.
+void Chart(LONG page, LONG u, LONG v, LONG dpi, BYTE rgb[3]) {
+    LONG mx = u * 1000 / dpi, my = v * 1000 / dpi;
+    if (my < 250 && mx < 1000) {
+        BYTE c = (page >> (15 - mx * 16 / 1000)) & 1 ? 0 : 255;
+        rgb[0] = rgb[1] = rgb[2] = c;
+    } else if (u % (dpi / 4) == 0 || v % (dpi / 4) == 0) {
+        rgb[0] = rgb[1] = rgb[2] = 0;
+    } else {
+        rgb[0] = (mx / 8) % 256, rgb[1] = (my / 8) % 256, rgb[2] = (page * 40 + (mx + my) / 16) % 256;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char tmp[MAX_PATH];
+    GetTempPathA(MAX_PATH, tmp);
+    g_dir = std::string(tmp) + "kit_driver_test_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(g_dir.c_str(), nullptr);
+    SetEnvironmentVariableA("JEXKIT_SETTINGS", (g_dir + "\\settings.ini").c_str());
+    k.dll = LoadLibraryA("jexdfltn.dll");
+    k.loc = LoadLibraryA("jexlocn.dll");
+    if (!k.dll || !k.loc) return 2;
+    auto O = [](int n) { return MAKEINTRESOURCEA(n); };
+    k.init = GetProc<decltype(k.init)>(k.dll, O(73));
+    k.done = GetProc<decltype(k.done)>(k.dll, O(74));
+    k.getSetting = GetProc<decltype(k.getSetting)>(k.dll, O(47));
+    k.putSetting = GetProc<decltype(k.putSetting)>(k.dll, O(48));
+    k.load = GetProc<decltype(k.load)>(k.dll, O(29));
+    k.initDriver = GetProc<decltype(k.initDriver)>(k.dll, O(70));
+    k.scan = GetProc<decltype(k.scan)>(k.dll, O(35));
+    k.unload = GetProc<decltype(k.unload)>(k.dll, O(30));
+    k.errorText = GetProc<decltype(k.errorText)>(k.dll, O(28));
+    k.defProc = GetProc<decltype(k.defProc)>(k.dll, O(23));
+    k.callCount = GetProc<decltype(k.callCount)>(k.dll, "JexKitCallCount");
+    k.getCall = GetProc<decltype(k.getCall)>(k.dll, "JexKitGetCall");
+    k.resetCalls = GetProc<decltype(k.resetCalls)>(k.dll, "JexKitResetCalls");
+    k.liveDrivers = GetProc<decltype(k.liveDrivers)>(k.dll, "JexKitLiveDrivers");
+    k.locOpen = GetProc<decltype(k.locOpen)>(k.loc, O(62));
+    k.locLookup = GetProc<decltype(k.locLookup)>(k.loc, O(64));
+    k.locCopy = GetProc<decltype(k.locCopy)>(k.loc, O(67));
+    return RUN_ALL_TESTS();
+}
+
+// ---- loading, the call log and the live-driver count
+TEST_F(KitDriver, OpenSequenceIsRecordedInOrder) {
+    k.resetCalls();
+    Open();
+    LONG v = 0;
+    Msg(scanner, 0x321, 5374, 0);
+    Msg(scanner, 0x310, 1283, reinterpret_cast<LONG>(&v));
+    std::vector<std::string> calls = Calls();
+    ASSERT_EQ(5u, calls.size());
+    EXPECT_EQ("73 JexdfltInit() = 0", calls[0]);
+    EXPECT_EQ("29 JexdfltLoadDriver(0, \"ORVAVS\", kind 2) = 0", calls[1]);
+    EXPECT_EQ("70 JexdfltInitDriver(ORVAVS, \"ORVAVS\", 0) = 0", calls[2]);
+    EXPECT_EQ("msg 0x321 tag 5374 value 0 = 0", calls[3]);
+    EXPECT_EQ("msg 0x310 tag 1283 = 0 -> 65539", calls[4]);  // feeder, flatbed, stack sensor
+    EXPECT_EQ(1, k.liveDrivers());
+}
+
+TEST_F(KitDriver, BadProfileFailsTheLoadNamingFileAndLine) {
+    UseProfile("[Scanner]\nFlatbed=yes\nResolutions=75\nColour=yes\n");
+    ASSERT_EQ(0, k.init());
+    LONG rc = k.load(0, "ORVAVS", &scanner, 2);
+    EXPECT_EQ(-4520, rc);
+    EXPECT_EQ(nullptr, scanner.entry);
+    char text[256];
+    EXPECT_EQ(0, k.errorText(0, nullptr, rc, text, sizeof text));
+    EXPECT_NE(nullptr, strstr(text, "profile.ini(4)")) << text;
+    EXPECT_NE(nullptr, strstr(text, "Colour")) << text;
+
+    UseProfile("[Scanner]\nFlatbed=yes\n[Paper]\nFolder=no-such-folder\n");
+    ASSERT_EQ(0, k.init());
+    rc = k.load(0, "ORVAVS", &scanner, 2);
+    EXPECT_EQ(-4521, rc);
+    EXPECT_EQ(0, k.errorText(0, nullptr, rc, text, sizeof text));
+    EXPECT_NE(nullptr, strstr(text, "no-such-folder")) << text;
+    EXPECT_NE(nullptr, strstr(text, "(4)")) << text;
+    k.done();
+}
+
+TEST_F(KitDriver, HostileArgumentsAreRefused) {
+    Open();
+    JEXDRIVER bogus{scanner.entry, 0, 0xDEAD, 0};
+    EXPECT_EQ(-4510, Msg(bogus, 0x310, 1283, 0));
+    EXPECT_EQ(-4501, Msg(scanner, 0x310, 1283, 0));             // null result pointer
+    EXPECT_EQ(-4502, Msg(scanner, 0x310, 999, 0));
+    EXPECT_EQ(-4510, k.unload(&bogus));
+    EXPECT_EQ(-4501, k.load(0, nullptr, &bogus, 2));
+    EXPECT_EQ(-4501, k.load(0, "../evil", &bogus, 0));
+    EXPECT_EQ(-4512, k.load(0, "NOSUCH", &bogus, 0));
+    char buf[8];
+    EXPECT_EQ(-4501, k.errorText(0, nullptr, -4530, buf, -5));
+    EXPECT_EQ(0, k.errorText(0, nullptr, -4530, buf, sizeof buf));
+    EXPECT_EQ(7u, strlen(buf));                                  // cut to the buffer
+    char unterminated[300];
+    memset(unterminated, 'x', sizeof unterminated);
+    EXPECT_EQ(-4503, Msg(scanner, 0x320, 1411, reinterpret_cast<LONG>(unterminated)));  // too long a text
+    EXPECT_EQ(-4501, k.scan(&scanner, nullptr, 8192));
+}
+
+// ---- settings store
+TEST_F(KitDriver, SettingsStoreReadsWhatWasWritten) {
+    ASSERT_EQ(0, k.init());
+    char buf[16] = "junk";
+    EXPECT_NE(0, k.getSetting(0, "Sect", "Missing", buf, sizeof buf));
+    EXPECT_EQ(0, k.putSetting(0, "Sect", "Key", "a rather long value"));
+    EXPECT_EQ(0, k.getSetting(0, "Sect", "Key", buf, sizeof buf));
+    EXPECT_STREQ("a rather long v", buf);
+    EXPECT_NE(0, k.getSetting(0, "Sect", "Key", buf, 0));
+    EXPECT_NE(0, k.getSetting(0, nullptr, "Key", buf, sizeof buf));
+}
+
+// ---- tags and choices
+TEST_F(KitDriver, DisabledModesRestrictDepthsAndPhotometrics) {
+    Open();
+    EXPECT_EQ((std::vector<LONG>{1, 3}), Choices(scanner, 277));
+    EXPECT_EQ((std::vector<LONG>{1, 4, 8}), Choices(scanner, 258));
+    // the data source's default limit: gray 4 and 8, RGB 8, palette 4 and 8 remain
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5371, 0x1F7FFF76));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 258, 8));
+    EXPECT_EQ((std::vector<LONG>{0, 1, 3}), Choices(scanner, 262));
+    // palette 8 off (bits 30, 31) and gray 4 off (bit 3): 8 gives no palette, 4 only palette
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5371, 0x1F7FFF76 | 0xC0000008));
+    EXPECT_EQ((std::vector<LONG>{0, 1}), Choices(scanner, 262));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 258, 4));
+    EXPECT_EQ((std::vector<LONG>{3}), Choices(scanner, 262));
+    EXPECT_EQ(3, GetLong(scanner, 262));                        // moved onto an allowed value
+    // RGB off: samples per pixel offers only 1
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5371, 0x00FF0000));
+    EXPECT_EQ((std::vector<LONG>{1}), Choices(scanner, 277));
+    EXPECT_EQ(-4503, Msg(scanner, 0x321, 277, 3));
+}
+
+TEST_F(KitDriver, SinglePageModeNarrowsPaperSources) {
+    Open();
+    EXPECT_EQ((std::vector<LONG>{2, 3, 4}), Choices(scanner, 1300));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 4));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5363, 1));
+    EXPECT_EQ((std::vector<LONG>{2, 3}), Choices(scanner, 1300));
+    EXPECT_EQ(2, GetLong(scanner, 1300));
+    EXPECT_EQ(-4503, Msg(scanner, 0x321, 1300, 4));
+}
+
+TEST_F(KitDriver, RangesListsAndRationals) {
+    Open();
+    LONG flags = 0, v = 0, r[2] = {};
+    ASSERT_EQ(0, Msg(scanner, 0x415, 1282, reinterpret_cast<LONG>(&flags)));
+    EXPECT_EQ(0x20000, flags);
+    ASSERT_EQ(0, Msg(scanner, 0x411, 1282 | (0xFFFF << 16), reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(-3, v);  // automatic brightness offered
+    ASSERT_EQ(0, Msg(scanner, 0x411, 1282 | (0xFFFE << 16), reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(255, v);
+    ASSERT_EQ(0, Msg(scanner, 0x415, 282, reinterpret_cast<LONG>(&flags)));
+    EXPECT_EQ(0x40000, flags);
+    ASSERT_EQ(0, Msg(scanner, 0x412, 282 | (2 << 16), reinterpret_cast<LONG>(r)));
+    EXPECT_EQ(300, r[0]);
+    EXPECT_EQ(1, r[1]);
+    // brightness -1 is the driver's normal value
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1282, -1));
+    EXPECT_EQ(128, GetLong(scanner, 1282));
+    // the frame keeps its place on paper when the resolution changes
+    ASSERT_EQ(0, Msg(scanner, 0x321, 256, 800));
+    LONG res[2] = {300, 1};
+    ASSERT_EQ(0, Msg(scanner, 0x322, 282, reinterpret_cast<LONG>(res)));
+    EXPECT_EQ(1600, GetLong(scanner, 256));
+    LONG bad[2] = {301, 1};
+    EXPECT_EQ(-4503, Msg(scanner, 0x322, 283, reinterpret_cast<LONG>(bad)));
+    // endorser: text tag, mode list with value 1
+    char text[256];
+    ASSERT_EQ(0, Msg(scanner, 0x320, 1411, reinterpret_cast<LONG>("42")));
+    ASSERT_EQ(0, Msg(scanner, 0x312, 1411 | (255 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_STREQ("42", text);
+    EXPECT_EQ((std::vector<LONG>{0, 1}), Choices(scanner, 4204));
+    EXPECT_EQ(-4502, Msg(scanner, 0x310, 1412, reinterpret_cast<LONG>(&v)));
+    // page size names set the frame
+    ASSERT_EQ(0, Msg(scanner, 0x320, 1294, reinterpret_cast<LONG>("a4")));
+    ASSERT_EQ(0, Msg(scanner, 0x312, 1294 | (255 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_STREQ("A4", text);
+    EXPECT_EQ(2480 / 8 * 8, GetLong(scanner, 256));             // 210 mm at 300 dpi, steps of 8
+    EXPECT_EQ(3507, GetLong(scanner, 257));
+}
+
+TEST_F(KitDriver, SnapshotsNestAndResetRestoresDefaults) {
+    Open();
+    ASSERT_EQ(0, Msg(scanner, 0x343, 0, 0));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1281, 10));
+    ASSERT_EQ(0, Msg(scanner, 0x343, 5632, 0));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1281, 20));
+    ASSERT_EQ(0, Msg(scanner, 0x345, 5632, 0));
+    EXPECT_EQ(10, GetLong(scanner, 1281));
+    ASSERT_EQ(0, Msg(scanner, 0x345, 0, 0));
+    EXPECT_EQ(128, GetLong(scanner, 1281));
+    EXPECT_EQ(-4517, Msg(scanner, 0x345, 0, 0));
+    ASSERT_EQ(0, Msg(scanner, 0x343, 0, 0));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1281, 30));
+    ASSERT_EQ(0, Msg(scanner, 0x344, 0, 0));                     // keep
+    EXPECT_EQ(30, GetLong(scanner, 1281));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1282, 5));
+    ASSERT_EQ(0, Msg(scanner, 0x340, 1281, 0));
+    EXPECT_EQ(128, GetLong(scanner, 1281));
+    EXPECT_EQ(5, GetLong(scanner, 1282));
+    ASSERT_EQ(0, Msg(scanner, 0x340, 0, 0));
+    EXPECT_EQ(128, GetLong(scanner, 1282));
+}
+
+TEST_F(KitDriver, TagTableAnnouncesDriverDefinedCapabilities) {
+    Open();
+    LONG count = 0;
+    ASSERT_EQ(0, Msg(scanner, 0x314, 0, reinterpret_cast<LONG>(&count)));
+    std::vector<std::pair<LONG, LONG>> caps;
+    for (LONG i = 0; i < count; ++i) {
+        LONG tag = 0, word = 0;
+        ASSERT_EQ(0, Msg(scanner, 0x310, i << 16, reinterpret_cast<LONG>(&tag)));
+        if (Msg(scanner, 0x315, tag, reinterpret_cast<LONG>(&word)) == 0 && word) caps.push_back({tag, word});
+    }
+    ASSERT_EQ(1u, caps.size());
+    EXPECT_EQ(6001, caps[0].first);
+    EXPECT_EQ(0x8101, caps[0].second);
+    EXPECT_EQ(5, GetLong(scanner, 6001));
+    EXPECT_EQ(11u, Choices(scanner, 6001).size());
+}
+
+// ---- pages
+TEST_F(KitDriver, PageRowsMatchTheChartAndBarCodesReachTheCollector) {
+    Open();
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5374, 1));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 282, 75));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 277, 1));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 258, 8));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 262, 1));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 286, 3));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 287, 2));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 256, 96));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 257, 150));
+    k.resetCalls();
+    ASSERT_EQ(0, ScanIntoCollector(scanner));
+    EXPECT_EQ(96, g_got.width);
+    EXPECT_EQ(150, g_got.length);
+    EXPECT_EQ(150, g_got.rows);
+    int wrong = 0;
+    for (LONG y = 0; y < 150; ++y)
+        for (LONG x = 0; x < 96; ++x) {
+            BYTE c[3];
+            Chart(1, x + 3, y + 2, 75, c);
+            BYTE want = static_cast<BYTE>((299 * c[0] + 587 * c[1] + 114 * c[2]) / 1000);
+            wrong += g_got.pixels[y * g_got.pitch + x] != want;
+        }
+    EXPECT_EQ(0, wrong);
+    EXPECT_EQ((std::vector<std::string>{"3:ABC-1", "1:12345670"}), g_got.codes);
+    EXPECT_TRUE(HasCall("[procedure] msg 0x103 page 1 96x150 bps 8 spp 1 photometric 1 = 0"));
+    EXPECT_TRUE(HasCall("[procedure] msg 0x320 tag 1735 value \"ABC-1\" = 0"));
+    // page 2 is a separator sheet; job control must be on for it to count
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1447, 1));
+    ASSERT_EQ(0, ScanIntoCollector(scanner));
+    EXPECT_EQ(1, GetLong(scanner, 1448));
+    LONG status = 0;
+    ASSERT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
+    EXPECT_EQ(1, status);                                       // feeder now empty
+    EXPECT_EQ(-4531, ScanIntoCollector(scanner));
+}
+
+TEST_F(KitDriver, PaletteAndBitonalPagesFollowTheFormula) {
+    Open();
+    ASSERT_EQ(0, Msg(scanner, 0x321, 282, 75));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 283, 75));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 256, 80));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 257, 40));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 258, 1));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 262, 0));                  // white is zero: 1 bits are black
+    ASSERT_EQ(0, ScanIntoCollector(scanner));
+    int wrong = 0;
+    for (LONG y = 0; y < 40; ++y)
+        for (LONG x = 0; x < 80; ++x) {
+            BYTE c[3];
+            Chart(1, x, y, 75, c);
+            int black = (299 * c[0] + 587 * c[1] + 114 * c[2]) / 1000 < 128;
+            wrong += ((g_got.pixels[y * g_got.pitch + x / 8] >> (7 - x % 8)) & 1) != black;
+        }
+    EXPECT_EQ(0, wrong);
+    ASSERT_EQ(0, Msg(scanner, 0x321, 258, 4));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 262, 3));
+    ASSERT_EQ(0, ScanIntoCollector(scanner));
+    EXPECT_EQ(3, g_got.photometric);
+    wrong = 0;
+    for (LONG y = 0; y < 40; ++y)
+        for (LONG x = 0; x < 80; ++x) {
+            BYTE c[3];
+            Chart(2, x, y, 75, c);
+            int want = ((c[0] >> 7) << 3) | ((c[1] >> 6) << 1) | (c[2] >> 7);
+            wrong += ((g_got.pixels[y * g_got.pitch + x / 2] >> (x % 2 ? 0 : 4)) & 15) != want;
+        }
+    EXPECT_EQ(0, wrong);
+}
+
+TEST_F(KitDriver, YieldCancelStopsThePage) {
+    Open();
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&TestYield)));
+    g_got.yieldCalls = 0;
+    g_got.yieldCancelAt = 2;
+    EXPECT_EQ(JEX_ERR_CANCEL, ScanIntoCollector(scanner));
+    EXPECT_EQ(2, g_got.yieldCalls);
+    EXPECT_LT(g_got.rows, g_got.length);
+    g_got.yieldCancelAt = -1;
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, 0));
+}
+
+TEST_F(KitDriver, FaultsFireAsTheProfileSays) {
+    Open(std::string(kBase) + "[Faults]\nF1=page 1, PaperJam\nF2=msg 0x604, CoverOpen, at 2\nF3=tag 1297, Offline, once\n");
+    EXPECT_EQ(-4530, ScanIntoCollector(scanner));
+    EXPECT_GT(g_got.rows, 0);
+    EXPECT_LT(g_got.rows, g_got.length);
+    LONG status;
+    EXPECT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
+    EXPECT_EQ(-4532, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
+    EXPECT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
+    EXPECT_EQ(-4533, Msg(scanner, 0x321, 1297, 1));
+    EXPECT_EQ(0, Msg(scanner, 0x321, 1297, 1));
+    EXPECT_EQ(0, ScanIntoCollector(scanner));                   // page 2 goes through
+}
+
+TEST_F(KitDriver, OrdinalFaultFailsTheStart) {
+    UseProfile(std::string(kBase) + "[Faults]\nF=ordinal 73, Offline, once\n");
+    EXPECT_EQ(-4533, k.init());
+    EXPECT_EQ(0, k.init());
+    k.done();
+}
+
+// ---- jexlocn
+TEST(KitLocalisation, LooksUpAndCopiesBounded) {
+    std::string file = WriteFile("test.loc", "# comment\nScanner Error=Scannerfehler\nWarning=Achtung\n");
+    SetEnvironmentVariableA("JEXKIT_LOCFILE", file.c_str());
+    EXPECT_EQ(0, k.locOpen("twjex.loc"));
+    LONG size = -1;
+    LPCSTR t = k.locLookup("Scanner Error", &size);
+    ASSERT_NE(nullptr, t);
+    EXPECT_EQ(14, size);
+    char buf[8];
+    EXPECT_EQ(7, k.locCopy(buf, t, sizeof buf));
+    EXPECT_STREQ("Scanner", buf);
+    size = -1;
+    EXPECT_EQ(nullptr, k.locLookup("Nothing", &size));
+    EXPECT_EQ(8, size);
+    EXPECT_EQ(nullptr, k.locLookup(nullptr, nullptr));
+    EXPECT_GT(0, k.locCopy(buf, t, -1));
+    SetEnvironmentVariableA("JEXKIT_LOCFILE", nullptr);
+}
