@@ -133,7 +133,7 @@ LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG value) {
         g_got.photometric = s->photometric;
         g_got.pitch = (s->width * s->spp * s->bits + 7) / 8;
         g_got.pixels.assign(static_cast<size_t>(g_got.pitch) * s->length, 0xCD);
-        return 0;
+        return k.defProc(rec, message, tag, value);  // on to the next driver, as the real collector does
     }
     case 1538: {
         auto *r = reinterpret_cast<const Rows *>(value);
@@ -141,7 +141,8 @@ LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG value) {
             memcpy(&g_got.pixels[static_cast<size_t>(r->first + y) * g_got.pitch], r->rows + y * r->pitch, g_got.pitch);
         g_got.rows += r->count;
         ++g_got.strips;
-        return 0;
+        auto next = reinterpret_cast<JEXDRIVERPROC>(rec->words[16]);
+        return rec->words[18] ? next(rec->words[18], message, tag, value) : 0;
     }
     case 1585: {
         char text[256] = {};
@@ -149,7 +150,7 @@ LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG value) {
         self(rec->words[2], 0x312, 1735 | (256 << 16), reinterpret_cast<LONG>(text));
         self(rec->words[2], 0x310, 1730, reinterpret_cast<LONG>(&type));
         g_got.codes.push_back(std::to_string(type) + ":" + text);
-        return 0;
+        return k.defProc(rec, message, tag, value);
     }
     case 545:
         *reinterpret_cast<LONG *>(value) = 0;
@@ -530,4 +531,79 @@ TEST(KitLocalisation, LooksUpAndCopiesBounded) {
     EXPECT_EQ(nullptr, k.locLookup(nullptr, nullptr));
     EXPECT_GT(0, k.locCopy(buf, t, -1));
     SetEnvironmentVariableA("JEXKIT_LOCFILE", nullptr);
+}
+
+// ---- the full chain: scanner -> collector -> JEXMORVA -> a jexmdln image
+TEST_F(KitDriver, JexmWriterFillsTheImage) {
+    HMODULE jexm = LoadLibraryA("jexmdln.dll");
+    if (!jexm) GTEST_SKIP() << "jexmdln.dll not built";
+    auto create = GetProc<LONG(WINAPI *)(HJEXM *)>(jexm, MAKEINTRESOURCEA(10));
+    auto destroy = GetProc<LONG(WINAPI *)(HJEXM)>(jexm, MAKEINTRESOURCEA(11));
+    auto getTag = GetProc<LONG(WINAPI *)(HJEXM, LONG, LONG *)>(jexm, MAKEINTRESOURCEA(13));
+    auto getRows = GetProc<LONG(WINAPI *)(HJEXM, LONG, LONG, void *, LONG)>(jexm, "JexmKitGetRows");
+    ASSERT_TRUE(create && destroy && getTag && getRows);
+    Open();
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5374, 1));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 282, 75));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 277, 3));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 256, 64));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 257, 30));
+    HJEXM image = nullptr;
+    ASSERT_EQ(0, create(&image));
+    JEXDRIVER writer{}, col{};
+    ASSERT_EQ(0, k.load(0, "JEXMORVA", &writer, 0));
+    ASSERT_EQ(0, k.initDriver(&writer, nullptr, image));
+    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
+    ASSERT_EQ(0, k.initDriver(&col, nullptr, nullptr));
+    ASSERT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
+    ASSERT_EQ(0, Msg(col, 0x110, reinterpret_cast<LONG>(&writer), 0));
+    HGLOBAL buf = GlobalAlloc(GHND, 8192);
+    EXPECT_EQ(0, k.scan(&scanner, buf, 8192));
+    GlobalFree(buf);
+    EXPECT_EQ((std::vector<std::string>{"3:ABC-1", "1:12345670"}), g_got.codes);
+    Msg(scanner, 0x110, 0, 0);
+    EXPECT_EQ(0, k.unload(&col));
+    EXPECT_EQ(0, k.unload(&writer));
+    LONG w = 0, l = 0, spp = 0;
+    getTag(image, 256, &w);
+    getTag(image, 257, &l);
+    getTag(image, 277, &spp);
+    EXPECT_EQ(64, w);
+    EXPECT_EQ(30, l);
+    EXPECT_EQ(3, spp);
+    std::vector<BYTE> rows(64 * 3 * 30);
+    ASSERT_EQ(0, getRows(image, 0, 30, rows.data(), 64 * 3));
+    int wrong = 0;
+    for (LONG y = 0; y < 30; ++y)
+        for (LONG x = 0; x < 64; ++x) {
+            BYTE c[3];
+            Chart(1, x, y, 75, c);
+            for (int s = 0; s < 3; ++s) wrong += rows[(y * 64 + x) * 3 + s] != c[s];
+        }
+    EXPECT_EQ(0, wrong);
+    destroy(image);
+}
+
+// ---- the driver's own dialogs
+LONG g_scanCalls, g_cancelCalls;
+LONG WINAPI DialogScan(void *) { return ++g_scanCalls, 0; }
+LONG WINAPI DialogCancel(LONG *flag) { return g_cancelCalls += *flag, 0; }
+
+TEST_F(KitDriver, OwnDialogCallsBackAndClosesPolitely) {
+    Open(std::string(kBase) + "[Scanner]\nOwnDialog=yes\n");
+    EXPECT_EQ(1, GetLong(scanner, 1680));
+    struct { HWND window; LONG mode, buttons; void *scan, *cancel; } rec = {nullptr, 0, 14,
+        reinterpret_cast<void *>(&DialogScan), reinterpret_cast<void *>(&DialogCancel)};
+    ASSERT_EQ(0, Msg(scanner, 0x125, 0, reinterpret_cast<LONG>(&rec)));
+    ASSERT_TRUE(IsWindow(rec.window));
+    g_scanCalls = g_cancelCalls = 0;
+    SendMessageA(rec.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    SendMessageA(rec.window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(1, g_scanCalls);
+    EXPECT_EQ(1, g_cancelCalls);
+    SendMessageA(rec.window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(rec.window));
+    // the advanced dialog is modal: the test answers it
+    CbtAutoAnswer answer(IDCANCEL);
+    EXPECT_EQ(0, Msg(scanner, 0x123, 0, 0));
 }
