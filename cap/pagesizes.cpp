@@ -29,10 +29,13 @@ bool Matches(LONG width, LONG length, const PageSizeEntry &e, bool *exact) {
     return (dw < 7 || dw < (width + 25) / 50) && (dl < 7 || dl < (length + 25) / 50);
 }
 
-bool ReadAreaMm(LONG *width, LONG *length) {
-    DriverRatio res{};
+bool ReadResolution(DriverRatio *res) {
+    return DrvGetRatio(kTagXResolution, res) == 0 && res->num > 0 && res->den > 0;
+}
+
+// The scan area in millimetres at the horizontal resolution res (read once by the caller).
+bool ReadAreaMm(DriverRatio res, LONG *width, LONG *length) {
     LONG w = 0, l = 0;
-    if (DrvGetRatio(kTagXResolution, &res) != 0 || res.num <= 0 || res.den <= 0) return false;
     if (DrvGetLong(kTagWidth, &w) != 0 || DrvGetLong(kTagLength, &l) != 0) return false;
     *width = PixelsToMm(w, res.num, res.den);
     *length = PixelsToMm(l, res.num, res.den);
@@ -72,6 +75,8 @@ LONG PixelsToMm(LONG pixels, LONG num, LONG den) {
 
 void RefreshPageSizes() {
     SettingsBracket bracket;
+    DriverRatio res{};
+    const bool haveRes = ReadResolution(&res);
     LONG count = 0;
     bDriverPageNames = DrvChoiceCount(kTagPageSize, &count) == 0;
     for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) e->offered = 0;
@@ -85,7 +90,7 @@ void RefreshPageSizes() {
         if (DrvChoiceString(kTagPageSize, s, name, kCapScratchBytes) != 0) continue;
         DrvSetString(kTagPageSize, name);
         LONG width = 0, length = 0;
-        if (!ReadAreaMm(&width, &length)) continue;
+        if (!haveRes || !ReadAreaMm(res, &width, &length)) continue;
         for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) {
             bool exact = false;
             if (!Matches(width, length, *e, &exact)) continue;
@@ -98,7 +103,8 @@ void RefreshPageSizes() {
 
 TW_INT16 MatchPageSize() {
     LONG width = 0, length = 0;
-    if (!ReadAreaMm(&width, &length)) return -1;
+    DriverRatio res{};
+    if (!ReadResolution(&res) || !ReadAreaMm(res, &width, &length)) return -1;
     for (int i = 0; i < 20 && PageSizeTable[i].code != -1; ++i) {
         bool exact = false;
         if (PageSizeTable[i].offered && Matches(width, length, PageSizeTable[i], &exact)) return PageSizeTable[i].code;
