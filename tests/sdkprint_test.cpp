@@ -35,8 +35,17 @@ struct Line {
     std::string prefix, message;
 };
 
+// The previous child's handle on the file may outlive its exit for a moment under Wine.
+void RemoveLog() {
+    for (int i = 0; i < 200; ++i) {
+        if (DeleteFileA(LogPath().c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+        Sleep(10);
+    }
+    ADD_FAILURE() << "the log file could not be removed";
+}
+
 std::vector<Line> RunChild(const char *mask, bool withFile = true) {
-    DeleteFileA(LogPath().c_str());
+    RemoveLog();
     SetScanIni("SDKDebug", mask);
     SetScanIni("SDKDebugFile", withFile ? LogPath().c_str() : nullptr);
     char self[MAX_PATH];
