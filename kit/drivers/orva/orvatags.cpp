@@ -674,7 +674,9 @@ LONG OrvaTagMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         LONG *out = OutLong(value);
         if (i < 0) return KIT_ERR_BADTAG;
         if (!out) return KIT_ERR_BADARG;
-        *out = o->tags[i].custom ? o->tags[i].custom->capability : 0;
+        // Low half the TWAIN capability, high half flags: bit 0 marks a read-only tag.
+        const KitCustomTag *c = o->tags[i].custom;
+        *out = c ? ((c->capability & 0xFFFF) | (c->readOnly ? 0x10000 : 0)) : 0;
         return 0;
     }
     case 0x343:

@@ -1,0 +1,125 @@
+// Every sample scanner model opens and closes on a fresh load with nothing left behind, and what
+// the probes found out shows in the source's answers.
+#include "kitsource.h"
+
+namespace {
+
+std::vector<std::string> SampleProfiles() {
+    std::vector<std::string> names;
+    const char *src = getenv("TWJEX_SOURCE");
+    if (!src) return names;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string("Z:") + src + "/kit/profiles/*.ini").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do names.push_back(std::string("Z:") + src + "/kit/profiles/" + fd.cFileName);
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return names;
+}
+
+TEST(Profiles, EverySampleOpensAndClosesWithoutLeaks) {
+    auto profiles = SampleProfiles();
+    ASSERT_GE(profiles.size(), 4u);
+    for (const std::string &path : profiles) {
+        SCOPED_TRACE(path);
+        KitSource kit(ReadFileText(path));
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);  // profiles with injected faults may fail the open with a box
+        const TW_UINT16 rc = kit.Open(app);
+        const TW_UINT16 cc = kit.src().Status(&app);
+        if (rc == TWRC_SUCCESS) {
+            EXPECT_EQ(kit.LiveDrivers(), 1);
+            EXPECT_EQ(kit.Close(app), TWRC_SUCCESS);
+        } else {
+            EXPECT_EQ(cc, TWCC_OPERATIONERROR);
+            EXPECT_EQ(box.answered, 1);
+        }
+        EXPECT_EQ(kit.LiveDrivers(), 0);
+        EXPECT_EQ(kit.LiveImageObjects(), 0);
+        EXPECT_EQ(CountCalls(kit.Calls(), "73 JexdfltInit() = 0"), CountCalls(kit.Calls(), "74 JexdfltDone()"));
+    }
+}
+
+TW_UINT32 QuerySupport(KitSource &kit, TW_IDENTITY &app, TW_UINT16 capCode) {
+    TW_CAPABILITY cap{capCode, TWON_DONTCARE16, nullptr};
+    if (kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_QUERYSUPPORT, &cap) != TWRC_SUCCESS) return 0xDEAD;
+    EXPECT_EQ(cap.ConType, TWON_ONEVALUE);
+    auto *ov = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer));
+    EXPECT_EQ(ov->ItemType, TWTY_INT32);
+    TW_UINT32 value = ov->Item;
+    GlobalUnlock(cap.hContainer);
+    GlobalFree(cap.hContainer);
+    return value;
+}
+
+TEST(Probes, DriverDefinedCapabilitiesAnswerQuerySupport) {
+    KitSource kit(std::string(kBasicProfile) +
+                  "[Tag 6001]\nName=Sharpness\nKind=long\nCapability=0x8101\nValues=0..10/1\nDefault=5\n"
+                  "[Tag 6002]\nName=Serial\nKind=string\nCapability=0x8102\nReadOnly=yes\nValues=A1\n");
+    TW_IDENTITY app = AppId(21);
+    ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+    EXPECT_EQ(QuerySupport(kit, app, 0x8101), 0x1Fu);
+    EXPECT_EQ(QuerySupport(kit, app, 0x8102), 0x0Du) << "read-only flag";
+    EXPECT_EQ(QuerySupport(kit, app, 0x8103), 0u);
+    EXPECT_EQ(QuerySupport(kit, app, CAP_XFERCOUNT), 0x1Fu);
+    EXPECT_EQ(QuerySupport(kit, app, CAP_FEEDERLOADED), 0x0Du);
+    EXPECT_EQ(QuerySupport(kit, app, ICAP_LIGHTPATH), 0u);
+    EXPECT_EQ(QuerySupport(kit, app, 0x1129), 0u);
+    kit.Close(app);
+}
+
+TEST(Probes, EndorserKindsAndPageSizesWithoutNames) {
+    struct Row {
+        const char *extra;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {"Endorser=text\n", {"msg 0x312 tag 1411 len 255 = 0"}},
+        {"Endorser=counter\n", {"msg 0x312 tag 1411 len 255 = -", "msg 0x310 tag 1412 = 0"}},
+        {"Endorser=none\n", {"msg 0x312 tag 1411 len 255 = -", "msg 0x310 tag 1412 = -"}},
+        // Without page-size names the source measures its own list against the largest area.
+        {"PageSizes=\n", {"msg 0x410 tag 1294 = -", "msg 0x411 tag 256 index -2 = 0", "msg 0x411 tag 257 index -2 = 0"}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.extra);
+        KitSource kit(std::string(kBasicProfile) + r.extra);
+        TW_IDENTITY app = AppId(21);
+        ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+        ExpectInOrder(kit.Calls(), r.calls);
+        kit.Close(app);
+    }
+}
+
+// A driver error whose high half is -4401 was reported by the driver itself: the source goes on.
+// One whose either half is the cancel code is a cancel: no box.
+TEST(DriverErrors, QuietAndCancelHalves) {
+    // 0xEECFFFFF: high half -4401, low half -1.
+    {
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 70, " + std::to_string(static_cast<LONG>(0xEECFFFFFu)) + ", always\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_SUCCESS, 0);
+        EXPECT_EQ(box.answered, 0);
+        kit.Close(app);
+    }
+    // 0xEE52xxxx and 0xxxxxEE52 are cancels.
+    for (DWORD error : {0xEE521234u, 0xFFFFEE52u, 0x8001EE52u}) {
+        SCOPED_TRACE(error);
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 29, " + std::to_string(static_cast<LONG>(error)) + ", always\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
+        EXPECT_EQ(box.answered, 0);
+    }
+    // Any other error is shown once, with the driver's text.
+    {
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 70, PaperJam, always\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
+        EXPECT_EQ(box.answered, 1);
+        EXPECT_NE(box.text.find("(-1)"), std::string::npos) << box.text;  // the high half, -1 here
+    }
+}
+
+}  // namespace
