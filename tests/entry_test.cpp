@@ -7,7 +7,7 @@ namespace {
 TEST(Exports, UndecoratedStandardCallEntries) {
     Source src;
     ASSERT_TRUE(src.loaded());
-    for (const char *name : {"TwJexDS_Entry", "TwJexInit", "TwJexDone"})
+    for (const char *name : {"TwJexDS_Entry", "TwJexInit", "TwJexDone", "TwJexYield"})
         EXPECT_NE(GetProcAddress(src.module(), name), nullptr) << name;
     for (const char *name : {"TwJexDS_Entry@24", "_TwJexDS_Entry@24", "TwJexInit@4"})
         EXPECT_EQ(GetProcAddress(src.module(), name), nullptr) << name;

@@ -223,6 +223,13 @@ TEST(FailureRule, StartLoadAndInitialisationFailuresShowOneBox) {
         if (std::string(r.fault).rfind("ordinal 73", 0) != 0) {
             EXPECT_EQ(calls.back().rfind("74 JexdfltDone", 0), 0u) << r.fault;
         }
+        if (std::string(r.fault).rfind("ordinal 70", 0) == 0) {
+            // With the driver loaded it is told about the box: snapshot, message-box mode, restore.
+            ExpectInOrder(calls, {"70 ", "msg 0x343 tag 5632", "msg 0x321 tag 5632 value 1", "msg 0x345 tag 5632",
+                                  "30 JexdfltUnloadDriver", "74 JexdfltDone"});
+        } else {
+            EXPECT_EQ(FindCall(calls, "msg 0x343"), -1) << "no driver to tell";
+        }
         EXPECT_EQ(kit.LiveDrivers(), 0) << r.fault;
         // The source stays closed: a capability call is out of sequence.
         TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};

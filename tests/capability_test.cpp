@@ -1,0 +1,116 @@
+// The capability gate, the supported list and the quiet-errors switch, through the entry.
+#include "kitsource.h"
+
+namespace {
+
+constexpr TW_UINT16 CCAP_QUIETERRORS = 0x8100;
+
+struct OneValue {
+    TW_UINT16 type;
+    TW_UINT32 item;
+};
+OneValue TakeOneValue(TW_CAPABILITY &cap) {
+    EXPECT_EQ(cap.ConType, TWON_ONEVALUE);
+    OneValue v{};
+    if (auto *p = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer))) {
+        v = {p->ItemType, p->Item};
+        GlobalUnlock(cap.hContainer);
+    }
+    GlobalFree(cap.hContainer);
+    cap.hContainer = nullptr;
+    return v;
+}
+
+HGLOBAL NewOneValue(TW_UINT16 type, TW_UINT32 item) {
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(TW_ONEVALUE));
+    *static_cast<TW_ONEVALUE *>(GlobalLock(h)) = TW_ONEVALUE{type, item};
+    GlobalUnlock(h);
+    return h;
+}
+
+class Capabilities : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(kit.Open(app), TWRC_SUCCESS); }
+    void TearDown() override { kit.Close(app); }
+    TW_UINT16 Cap(TW_UINT16 msg, TW_CAPABILITY &cap) {
+        return kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, msg, &cap);
+    }
+    KitSource kit;
+    TW_IDENTITY app = AppId(31);
+};
+
+TEST(CapabilityGate, ClosedSourceAndForeignCallers) {
+    KitSource kit;
+    TW_IDENTITY app = AppId(31), other = AppId(32);
+    TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
+    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE,
+                 TWCC_SEQERROR);
+    ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+    EXPECT_TWAIN(kit.src(), &other, kit.src().Call(&other, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE,
+                 TWCC_MAXCONNECTIONS);
+    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, nullptr), TWRC_FAILURE,
+                 TWCC_BADVALUE);
+    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, 0x0009, &cap), TWRC_FAILURE,
+                 TWCC_BADPROTOCOL);
+    kit.Close(app);
+}
+
+TEST_F(Capabilities, SupportedCapsListsTheFortyInOrder) {
+    TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
+    ASSERT_EQ(Cap(MSG_GET, cap), TWRC_SUCCESS);
+    ASSERT_EQ(cap.ConType, TWON_ARRAY);
+    auto *a = static_cast<TW_ARRAY *>(GlobalLock(cap.hContainer));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->ItemType, TWTY_UINT16);
+    ASSERT_EQ(a->NumItems, 40u);
+    EXPECT_GE(GlobalSize(cap.hContainer), 8u + 80u);
+    const auto *codes = reinterpret_cast<const TW_UINT16 *>(a->ItemList);
+    EXPECT_EQ(codes[0], CCAP_QUIETERRORS);
+    EXPECT_EQ(codes[1], CAP_AUTOFEED);
+    EXPECT_EQ(codes[18], ICAP_BITDEPTHREDUCTION);
+    EXPECT_EQ(codes[39], ICAP_YRESOLUTION);
+    GlobalUnlock(cap.hContainer);
+    GlobalFree(cap.hContainer);
+}
+
+TEST_F(Capabilities, QuietErrorsSetGetReset) {
+    TW_CAPABILITY cap{CCAP_QUIETERRORS, TWON_DONTCARE16, nullptr};
+    ASSERT_EQ(Cap(MSG_GETDEFAULT, cap), TWRC_SUCCESS);
+    EXPECT_EQ(TakeOneValue(cap).item, 0u);
+    // Only TWTY_BOOL in a one-value is taken.
+    cap = {CCAP_QUIETERRORS, TWON_ONEVALUE, NewOneValue(TWTY_UINT16, 1)};
+    EXPECT_TWAIN(kit.src(), &app, Cap(MSG_SET, cap), TWRC_FAILURE, TWCC_BADVALUE);
+    GlobalFree(cap.hContainer);
+    cap = {CCAP_QUIETERRORS, TWON_ENUMERATION, NewOneValue(TWTY_BOOL, 1)};
+    EXPECT_TWAIN(kit.src(), &app, Cap(MSG_SET, cap), TWRC_FAILURE, TWCC_BADVALUE);
+    GlobalFree(cap.hContainer);
+    cap = {CCAP_QUIETERRORS, TWON_ONEVALUE, nullptr};
+    EXPECT_TWAIN(kit.src(), &app, Cap(MSG_SET, cap), TWRC_FAILURE, TWCC_BADVALUE);
+    // TRUE (any non-zero) is stored and answered in the application's own container.
+    HGLOBAL mine = NewOneValue(TWTY_BOOL, 7);
+    cap = {CCAP_QUIETERRORS, TWON_ONEVALUE, mine};
+    EXPECT_TWAIN(kit.src(), &app, Cap(MSG_SET, cap), TWRC_SUCCESS, 0);
+    EXPECT_EQ(cap.hContainer, mine);
+    OneValue answered = TakeOneValue(cap);
+    EXPECT_EQ(answered.type, TWTY_BOOL);
+    EXPECT_EQ(answered.item, 1u);
+    cap = {CCAP_QUIETERRORS, TWON_DONTCARE16, nullptr};
+    ASSERT_EQ(Cap(MSG_GETCURRENT, cap), TWRC_SUCCESS);
+    EXPECT_EQ(TakeOneValue(cap).item, 1u);
+    ASSERT_EQ(Cap(MSG_RESET, cap), TWRC_SUCCESS);
+    EXPECT_EQ(TakeOneValue(cap).item, 0u);
+    ASSERT_EQ(Cap(MSG_GET, cap), TWRC_SUCCESS);
+    EXPECT_EQ(TakeOneValue(cap).item, 0u);
+}
+
+TEST(Yield, NothingToServeAnswersZero) {
+    Source src;
+    auto yield = src.Proc<LONG(WINAPI *)()>("TwJexYield");
+    ASSERT_NE(yield, nullptr);
+    PostThreadMessageA(GetCurrentThreadId(), WM_USER, 0, 0);
+    EXPECT_EQ(yield(), 0);
+    MSG msg;
+    EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_REMOVE)) << "messages of others are left alone";
+}
+
+}  // namespace
