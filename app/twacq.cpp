@@ -3,7 +3,9 @@
 //
 //   twacq [--list] [--source NAME]
 //
-// Exit code: 0 success, 1 the manager could not be loaded or opened, 2 the source is not there.
+// The source is opened, asked for its capabilities and closed again.
+// Exit code: 0 success, 1 the manager could not be loaded or opened, 2 the source is not there,
+// 3 the source could not be opened.
 #include <windows.h>
 
 #include <cstdio>
@@ -97,6 +99,32 @@ bool FindSource(Session &s, const char *name, bool list, TW_IDENTITY &found) {
     return have;
 }
 
+// Opens the source through the manager, lists what it negotiates, closes it.
+bool OpenAndDescribe(Session &s, TW_IDENTITY &source) {
+    TW_UINT16 rc = Call(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &source);
+    if (rc != TWRC_SUCCESS) {
+        fprintf(stderr, "twacq: MSG_OPENDS failed (rc %u, condition code %u)\n", rc, Status(s, nullptr));
+        return false;
+    }
+    printf("opened: Id=%lu\n", static_cast<unsigned long>(source.Id));
+    TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
+    rc = Call(s, &source, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap);
+    if (rc == TWRC_SUCCESS && cap.ConType == TWON_ARRAY && cap.hContainer) {
+        auto *a = static_cast<TW_ARRAY *>(GlobalLock(cap.hContainer));
+        printf("capabilities: %lu:", static_cast<unsigned long>(a->NumItems));
+        const auto *codes = reinterpret_cast<const TW_UINT16 *>(a->ItemList);
+        for (TW_UINT32 i = 0; i < a->NumItems && i < 64; ++i) printf(" %#x", codes[i]);
+        printf("\n");
+        GlobalUnlock(cap.hContainer);
+        GlobalFree(cap.hContainer);
+    } else {
+        printf("capabilities: not listed (rc %u, condition code %u)\n", rc, Status(s, &source));
+    }
+    rc = Call(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source);
+    printf("closed: rc %u\n", rc);
+    return rc == TWRC_SUCCESS;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -121,6 +149,7 @@ int main(int argc, char **argv) {
     if (FindSource(s, name, list, source)) {
         printf("selected: \"%.34s\"\n", source.ProductName);
         PrintIdentity(source);
+        if (!OpenAndDescribe(s, source)) exitCode = 3;
     } else {
         fprintf(stderr, "twacq: no source named \"%s\" (condition code %u)\n", name, Status(s, nullptr));
         exitCode = 2;

@@ -13,11 +13,10 @@ if [ ! -e "$PREFIX/.prefix-ready" ]; then
 fi
 TW="$PREFIX/drive_c/windows/twain_32"
 mkdir -p "$TW/Quilmet"
-files=(TWJEX32.dll twjexvs.ds)
-for f in "$BIN"/*.dll "$BIN"/*.drv "$BIN"/*.loc "$BIN"/*.ini; do
-    [ -e "$f" ] || continue
-    case $(basename "$f") in TWJEX32.dll) ;; *) files+=("$(basename "$f")") ;; esac
-done
+# The source, its host, and the driver maker's libraries and drivers (here the virtual kit's,
+# with its default scanner profile and translation file).
+files=(TWJEX32.dll twjexvs.ds jexdfltn.dll jexmdln.dll jexlocn.dll twjex.loc ORVAVS.ini)
+for f in "$BIN"/*.drv; do [ -e "$f" ] && files+=("$(basename "$f")"); done
 for f in "${files[@]}"; do
     [ -e "$BIN/$f" ] || continue
     cp -f "$BIN/$f" "$TW/Quilmet/"

@@ -38,6 +38,10 @@ TEST(Manager, ApplicationListsAndSelectsTheSource) {
               std::string::npos)
         << out;
     EXPECT_NE(out.find("selected: \"JEX Virtual Scanner\""), std::string::npos) << out;
+    // Opened through the manager over the virtual scanner, asked, and closed.
+    EXPECT_NE(out.find("opened: Id="), std::string::npos) << out;
+    EXPECT_NE(out.find("capabilities: 40: 0x8100 0x1007"), std::string::npos) << out;
+    EXPECT_NE(out.find("closed: rc 0"), std::string::npos) << out;
 }
 
 TEST(Manager, UnknownSourceNameFails) {
