@@ -75,6 +75,27 @@ void DumpOneValue(DWORD mask, const BYTE *p, SIZE_T size) {
     }
 }
 
+// Lines of an enumeration of integers, by item type.
+struct IntegerListFormat {
+    TW_UINT16 type;
+    const char *heading, *item, *closing;
+};
+constexpr IntegerListFormat kIntegerLists[] = {
+    {TWTY_INT8, "Enumeration: TWTY_xINT8 values:", "%02x ", "Current: %02x   Default: %02x"},
+    {TWTY_UINT8, "Enumeration: TWTY_xINT8 values:", "%02x ", "Current: %02x   Default: %02x"},
+    {TWTY_INT16, "Enumeration: 2-byte values:", "%04x ", "Current: %04x   Default: %04x"},
+    {TWTY_UINT16, "Enumeration: 2-byte values:", "%04x ", "Current: %04x   Default: %04x"},
+    {TWTY_BOOL, "Enumeration: 2-byte values:", "%04x ", "Current: %04x   Default: %04x"},
+    {TWTY_INT32, "Enumeration: 4-byte values:", "%08x ", "Current: %08x   Default: %08x"},
+    {TWTY_UINT32, "Enumeration: 4-byte values:", "%08x ", "Current: %08x   Default: %08x"},
+};
+
+const IntegerListFormat *IntegerListFormatOf(TW_UINT16 type) {
+    for (const IntegerListFormat &f : kIntegerLists)
+        if (f.type == type) return &f;
+    return nullptr;
+}
+
 void DumpEnumeration(DWORD mask, const TW_CAPABILITY *cap) {
     static BYTE list[16384];
     TW_UINT16 type = 0, count = 0, current = 0, deflt = 0;
@@ -99,39 +120,20 @@ void DumpEnumeration(DWORD mask, const TW_CAPABILITY *cap) {
             return v;
         }
     };
-    switch (type) {
-    case TWTY_INT8:
-    case TWTY_UINT8:
-        SdkPrint(mask, "Enumeration: TWTY_xINT8 values:");
-        for (TW_UINT16 i = 0; i < count; ++i) SdkPrint(mask, "%02x ", at(i));
-        SdkPrint(mask, "Current: %02x   Default: %02x", at(current), at(deflt));
-        return;
-    case TWTY_INT16:
-    case TWTY_UINT16:
-    case TWTY_BOOL:
-        SdkPrint(mask, "Enumeration: 2-byte values:");
-        for (TW_UINT16 i = 0; i < count; ++i) SdkPrint(mask, "%04x ", at(i));
-        SdkPrint(mask, "Current: %04x   Default: %04x", at(current), at(deflt));
-        return;
-    case TWTY_INT32:
-    case TWTY_UINT32:
-        SdkPrint(mask, "Enumeration: 4-byte values:");
-        for (TW_UINT16 i = 0; i < count; ++i) SdkPrint(mask, "%08x ", at(i));
-        SdkPrint(mask, "Current: %08x   Default: %08x", at(current), at(deflt));
-        return;
-    case TWTY_FIX32: {
-        SdkPrint(mask, "Enumeration: 4-byte values:");
-        for (TW_UINT16 i = 0; i < count; ++i) {
-            const FixParts p = Parts(at(i));
-            SdkPrint(mask, "%d/%d~=%d ", p.n, p.d, p.whole);
-        }
-        const FixParts c = Parts(at(current)), d = Parts(at(deflt));
-        SdkPrint(mask, "Current: %d/%d~=%d   Default: %d/%d~=%d", c.n, c.d, c.whole, d.n, d.d, d.whole);
+    if (const IntegerListFormat *f = IntegerListFormatOf(type)) {
+        SdkPrint(mask, f->heading);
+        for (TW_UINT16 i = 0; i < count; ++i) SdkPrint(mask, f->item, at(i));
+        SdkPrint(mask, f->closing, at(current), at(deflt));
         return;
     }
-    default:
-        return;
+    if (type != TWTY_FIX32) return;
+    SdkPrint(mask, "Enumeration: 4-byte values:");
+    for (TW_UINT16 i = 0; i < count; ++i) {
+        const FixParts p = Parts(at(i));
+        SdkPrint(mask, "%d/%d~=%d ", p.n, p.d, p.whole);
     }
+    const FixParts c = Parts(at(current)), d = Parts(at(deflt));
+    SdkPrint(mask, "Current: %d/%d~=%d   Default: %d/%d~=%d", c.n, c.d, c.whole, d.n, d.d, d.whole);
 }
 
 void DumpRange(DWORD mask, const BYTE *p) {
