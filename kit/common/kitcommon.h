@@ -56,6 +56,9 @@ inline constexpr LONG KIT_MSG_CODE = 1585;       // take one bar code from tags 
 inline constexpr LONG KIT_MSG_REGISTER = 768;    // value: kind << 16 | tag (driver procedures)
 // kit-private, scanner only
 inline constexpr LONG KIT_MSG_PREVIEWWINDOW = 0x7F01;  // value: HWND *; the window jexdfltn @129 draws into
+// value: HBITMAP drawn by jexdfltn @129 at the size of that window; the driver owns it from then
+// on and paints it whenever the window is repainted (0: forget the picture)
+inline constexpr LONG KIT_MSG_PREVIEWBITMAP = 0x7F02;
 inline constexpr LONG KIT_TAG_CODETEXT = 1735;
 inline constexpr LONG KIT_TAG_CODETYPE = 1730;
 
@@ -166,6 +169,9 @@ struct KITHOST {
     const KitProfile *profile;                                        // null for non-scanners
     void(WINAPI *record)(LPCSTR line);                                // append to the call log
     HMODULE kitModule;                                                // jexdfltn
+    // Why the last page failed to load (file name and reason), for jexdfltn @28 to report with
+    // KIT_ERR_BADPAGE; the driver calls it before returning that error.
+    void(WINAPI *pageError)(LPCSTR text);
 };
 typedef LONG(WINAPI *KITDRVOPEN)(const KITHOST *host, LPCSTR name, LONG kind, DWORD *instance);
 typedef LONG(WINAPI *KITDRVINIT)(DWORD instance, LPCSTR name, HJEXM image);

@@ -58,7 +58,8 @@ LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
         FreeLibrary(m);
         return KIT_ERR_BADDRIVER;
     }
-    KITHOST host = {kind == JEX_LOAD_SCANNER ? &g_kit.profile : nullptr, KitRecordLine, GetModuleHandleA("jexdfltn.dll")};
+    KITHOST host = {kind == JEX_LOAD_SCANNER ? &g_kit.profile : nullptr, KitRecordLine, GetModuleHandleA("jexdfltn.dll"),
+                    KitPageError};
     LONG rc = open(&host, name, kind, &slot->driverInstance);
     if (rc != 0) {
         FreeLibrary(m);

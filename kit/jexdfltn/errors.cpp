@@ -43,6 +43,14 @@ constexpr ErrorText kTexts[] = {
     {KIT_ERR_SINKIMAGE, "There is no preview image."},
 };
 
+}  // namespace
+
+void WINAPI KitPageError(LPCSTR text) {
+    KitCopyString(g_kit.pageErrorText, sizeof g_kit.pageErrorText, text);
+}
+
+namespace {
+
 typedef LONG(WINAPI *JexmErrorTextProc)(LONG error, LPSTR buffer, LONG size);
 
 bool JexmText(LONG error, char *text, int size) {
@@ -74,6 +82,8 @@ extern "C" LONG WINAPI JexdfltErrorText(LONG reserved, const JEXDRIVER *record, 
         snprintf(text, sizeof text, "The scanner profile cannot be read: %s", g_kit.lastLoadError);
     } else if (error == KIT_ERR_PAGEFOLDER && g_kit.lastLoadError[0]) {
         snprintf(text, sizeof text, "The folder of page images does not exist: %s", g_kit.lastLoadError);
+    } else if (error == KIT_ERR_BADPAGE && g_kit.pageErrorText[0]) {
+        snprintf(text, sizeof text, "A page image cannot be read: %s", g_kit.pageErrorText);
     } else if (error == KIT_ERR_NODRIVER && g_kit.lastLoadError[0]) {
         snprintf(text, sizeof text, "The scanner driver file was not found: %s", g_kit.lastLoadError);
     } else if (found) {

@@ -44,6 +44,7 @@ struct KitLib {
     LONG profileError;         // 0, or the error @29 reports for the scanner
     char profileErrorText[400];
     char lastLoadError[400];   // detail of the last failed @29
+    char pageErrorText[400];   // file and reason of the last page a driver could not read
     KitProfile profile;
     KitSlot slots[KIT_MAX_SLOTS];
     DWORD nextGeneration;
@@ -61,6 +62,8 @@ int KitRecordBegin();
 void KitRecordEnd(int index, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 void KitRecord(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 void WINAPI KitRecordLine(LPCSTR line);
+// Keeps a driver's account of an unreadable page for @28 (KITHOST::pageError).
+void WINAPI KitPageError(LPCSTR text);
 // "\"text\"" bounded and safe for unreadable pointers.
 void KitQuote(char *out, int size, LPCSTR text);
 

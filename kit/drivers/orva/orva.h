@@ -65,7 +65,8 @@ struct Orva {
     BOOL faultSpent[KIT_MAX_FAULTS];
     // dialogs
     HWND dialog;                  // own modeless dialog (0x125)
-    HWND previewArea;
+    HWND previewArea;             // owner-drawn: white, or the last preview picture
+    HBITMAP previewBitmap;        // drawn by jexdfltn @129 (KIT_MSG_PREVIEWBITMAP), owned here
     DriverDialogRecord *dialogRecord;
     LONG previewWidth, previewLength;
 };
@@ -93,3 +94,5 @@ LONG OrvaShowDialog(Orva *o, HWND parent, DriverDialogRecord *record);
 LONG OrvaAdvancedDialog(Orva *o, HWND parent);
 void OrvaCloseDialogs(Orva *o);
 LONG OrvaPreviewMessage(Orva *o, LONG sink, LONG image);
+// Takes the picture jexdfltn @129 drew (0: none) and repaints the preview area with it.
+LONG OrvaSetPreviewBitmap(Orva *o, HBITMAP bitmap);

@@ -34,6 +34,20 @@ HWND Control(HWND parent, const char *cls, const char *text, DWORD style, int x,
 
 Orva *OrvaOf(HWND dialog) { return reinterpret_cast<Orva *>(GetWindowLongPtrA(dialog, DWLP_USER)); }
 
+// The preview area: white, with the last preview picture (drawn at the area's size) on top.
+void PaintPreviewArea(Orva *o, HDC dc, const RECT &area) {
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    if (!o->previewBitmap) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    BITMAP bm = {};
+    GetObjectA(o->previewBitmap, sizeof bm, &bm);
+    HGDIOBJ old = SelectObject(memory, o->previewBitmap);
+    BitBlt(dc, area.left, area.top, bm.bmWidth, bm.bmHeight, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
 INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
     Orva *o = OrvaOf(dialog);
     switch (msg) {
@@ -44,7 +58,7 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         char label[128];
         snprintf(label, sizeof label, "%s", o->p->name);
         Control(dialog, "STATIC", label, SS_LEFT, 10, 10, 300, 20, ID_LABEL);
-        o->previewArea = Control(dialog, "STATIC", "", SS_WHITERECT, 10, 35, 300, 200, ID_AREA);
+        o->previewArea = Control(dialog, "STATIC", "", SS_OWNERDRAW, 10, 35, 300, 200, ID_AREA);
         Control(dialog, "BUTTON", settingsOnly ? "OK" : "Scan", BS_DEFPUSHBUTTON | WS_TABSTOP, 10, 245, 90, 26, IDOK);
         Control(dialog, "BUTTON", "Preview", BS_PUSHBUTTON | WS_TABSTOP, 115, 245, 90, 26, ID_PREVIEW);
         Control(dialog, "BUTTON", "Close", BS_PUSHBUTTON | WS_TABSTOP, 220, 245, 90, 26, IDCANCEL);
@@ -65,6 +79,12 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         }
         return TRUE;
     }
+    case WM_DRAWITEM: {
+        const DRAWITEMSTRUCT *d = reinterpret_cast<const DRAWITEMSTRUCT *>(lp);
+        if (!o || wp != ID_AREA || !d) return FALSE;
+        PaintPreviewArea(o, d->hDC, d->rcItem);
+        return TRUE;
+    }
     case WM_CLOSE:  // the data source closes the dialog politely
         DestroyWindow(dialog);
         return TRUE;
@@ -72,6 +92,7 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         if (o && o->dialog == dialog) {
             o->dialog = nullptr;
             o->previewArea = nullptr;
+            OrvaSetPreviewBitmap(o, nullptr);
         }
         return FALSE;
     default:
@@ -149,6 +170,15 @@ void OrvaCloseDialogs(Orva *o) {
     if (o->dialog && IsWindow(o->dialog)) DestroyWindow(o->dialog);
     o->dialog = nullptr;
     o->previewArea = nullptr;
+    OrvaSetPreviewBitmap(o, nullptr);
+}
+
+LONG OrvaSetPreviewBitmap(Orva *o, HBITMAP bitmap) {
+    if (bitmap && (!o->previewArea || GetObjectType(bitmap) != OBJ_BITMAP)) return KIT_ERR_NODIALOG;
+    if (o->previewBitmap) DeleteObject(o->previewBitmap);
+    o->previewBitmap = bitmap;
+    if (o->previewArea) InvalidateRect(o->previewArea, nullptr, FALSE);
+    return 0;
 }
 
 // 0x126 comes before and after jexdfltn @129 draws the preview: the second one labels it.

@@ -110,6 +110,7 @@ LONG WINAPI KitDrvEntry(DWORD instance, LONG message, LONG tag, LONG value) {
         *out = o->previewArea;
         return o->previewArea ? 0 : KIT_ERR_NODIALOG;
     }
+    case KIT_MSG_PREVIEWBITMAP: return OrvaSetPreviewBitmap(o, reinterpret_cast<HBITMAP>(value));
     default:
         return OrvaTagMessage(o, msg, tag, value);
     }

@@ -24,30 +24,43 @@ void FreeBitmap(Bitmap *b) {
     b->rgb = nullptr;
 }
 
-// Uncompressed 1, 4, 8, 24 and 32 bits per pixel.
-LONG LoadBitmap(const char *path, Bitmap *out) {
+// Reads an uncompressed Windows bitmap of 1, 4, 8, 24 or 32 bits per pixel, bottom-up or
+// top-down. Every offset and size in the file is checked against the file's length before it is
+// used, so a damaged or hostile file gives KIT_ERR_BADPAGE and a reason, never a wild read.
+LONG LoadBitmap(const char *path, Bitmap *out, const char **reason) {
     ZeroMemory(out, sizeof *out);
+    *reason = "cannot be opened";
     HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return KIT_ERR_BADPAGE;
     DWORD size = GetFileSize(f, nullptr), got = 0;
-    BYTE *data = size > 54 && size < (64u << 20) ? static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
-    bool ok = data && ReadFile(f, data, size, &got, nullptr) && got == size;
+    constexpr DWORD kHeaders = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    BYTE *data = size >= 2 && size < (64u << 20) ? static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
+    bool read = data && ReadFile(f, data, size, &got, nullptr) && got == size;
     CloseHandle(f);
+    if (size >= (64u << 20)) *reason = "larger than 64 MB";
+    else if (!read) *reason = "cannot be read";
     LONG rc = KIT_ERR_BADPAGE;
-    if (ok && data[0] == 'B' && data[1] == 'M') {
+    if (read && (data[0] != 'B' || data[1] != 'M')) *reason = "not a Windows bitmap (no BM signature)";
+    else if (read && size < kHeaders) *reason = "truncated bitmap header";
+    if (read && data[0] == 'B' && data[1] == 'M' && size >= kHeaders) {
         const BITMAPFILEHEADER *fh = reinterpret_cast<const BITMAPFILEHEADER *>(data);
         const BITMAPINFOHEADER *ih = reinterpret_cast<const BITMAPINFOHEADER *>(data + sizeof *fh);
-        LONG w = ih->biWidth, h = ih->biHeight < 0 ? -ih->biHeight : ih->biHeight;
+        LONGLONG w = ih->biWidth, h = ih->biHeight < 0 ? -static_cast<LONGLONG>(ih->biHeight) : ih->biHeight;
         WORD bpp = ih->biBitCount;
-        LONG pitch = ((w * bpp + 31) / 32) * 4;
-        DWORD colors = ih->biClrUsed ? ih->biClrUsed : (bpp <= 8 ? 1u << bpp : 0);
-        const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(data + sizeof *fh + ih->biSize);
-        if (ih->biSize >= 40 && w > 0 && h > 0 && w <= 30000 && h <= 30000 && ih->biCompression == BI_RGB &&
-            (bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32) && colors <= 256 &&
-            fh->bfOffBits + static_cast<ULONGLONG>(pitch) * h <= size &&
-            sizeof *fh + ih->biSize + colors * 4 <= size) {
-            out->rgb = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(w) * h * 3));
+        LONGLONG pitch = ((w * bpp + 31) / 32) * 4;
+        ULONGLONG colors = ih->biClrUsed ? ih->biClrUsed : (bpp <= 8 ? 1u << bpp : 0);
+        ULONGLONG paletteAt = sizeof *fh + static_cast<ULONGLONG>(ih->biSize);
+        if (ih->biSize < sizeof(BITMAPINFOHEADER)) *reason = "unsupported bitmap header (OS/2 or unknown)";
+        else if (w <= 0 || h <= 0 || w > 30000 || h > 30000) *reason = "width or height out of range (1..30000)";
+        else if (ih->biCompression != BI_RGB) *reason = "compressed bitmaps are not supported";
+        else if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32) *reason = "only 1, 4, 8, 24 and 32 bits per pixel are supported";
+        else if (colors > 256 || paletteAt + colors * 4 > size) *reason = "colour table missing or too long";
+        else if (static_cast<ULONGLONG>(fh->bfOffBits) + static_cast<ULONGLONG>(pitch) * h > size) *reason = "pixel data truncated";
+        else {
+            const RGBQUAD *pal = reinterpret_cast<const RGBQUAD *>(data + paletteAt);
+            out->rgb = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, static_cast<SIZE_T>(w * h * 3)));
             if (!out->rgb) {
+                *reason = "not enough memory";
                 rc = KIT_ERR_NOMEMORY;
             } else {
                 for (LONG y = 0; y < h; ++y) {
@@ -64,9 +77,11 @@ LONG LoadBitmap(const char *path, Bitmap *out) {
                         px[0] = pal[index].rgbRed, px[1] = pal[index].rgbGreen, px[2] = pal[index].rgbBlue;
                     }
                 }
-                out->width = w, out->height = h;
-                out->dpiX = ih->biXPelsPerMeter > 0 ? (ih->biXPelsPerMeter * 254 + 5000) / 10000 : 200;
-                out->dpiY = ih->biYPelsPerMeter > 0 ? (ih->biYPelsPerMeter * 254 + 5000) / 10000 : 200;
+                out->width = static_cast<LONG>(w), out->height = static_cast<LONG>(h);
+                out->dpiX = ih->biXPelsPerMeter > 0 ? static_cast<LONG>((ih->biXPelsPerMeter * 254LL + 5000) / 10000) : 200;
+                out->dpiY = ih->biYPelsPerMeter > 0 ? static_cast<LONG>((ih->biYPelsPerMeter * 254LL + 5000) / 10000) : 200;
+                if (out->dpiX <= 0) out->dpiX = 200;
+                if (out->dpiY <= 0) out->dpiY = 200;
                 rc = 0;
             }
         }
@@ -191,8 +206,14 @@ LONG OrvaScan(Orva *o) {
     if (static_cast<LONGLONG>(pitch) * f.length > kMaxPageBytes) return KIT_ERR_NOMEMORY;
     Bitmap bmp = {};
     if (p->pageFolder[0]) {
-        LONG rc = LoadBitmap(p->pageFiles[page - 1], &bmp);
-        if (rc != 0) return rc;
+        const char *reason = "";
+        LONG rc = LoadBitmap(p->pageFiles[page - 1], &bmp, &reason);
+        if (rc != 0) {
+            char text[MAX_PATH + 120];
+            snprintf(text, sizeof text, "%s: %s", p->pageFiles[page - 1], reason);
+            if (o->host.pageError) o->host.pageError(text);
+            return rc;
+        }
     }
     LONG strip = 0;
     LONG rc = Send(o, KIT_MSG_STRIPQUERY, 0, reinterpret_cast<LONG>(&strip));

@@ -377,8 +377,10 @@ LONG Restore(Orva *o, LONG callback) {
         const OrvaTag &t = o->tags[i];
         if (!Saved(t)) continue;
         char text[256] = {};
-        if (cb(0, t.name, 0, text, sizeof text, 0) != 0 || text[0] == 0) continue;
+        LONG rc = cb(0, t.name, 0, text, sizeof text, 0);
+        if (rc != 0) return rc;  // the caller's store failed: say so rather than restore half silently
         text[sizeof text - 1] = 0;
+        if (text[0] == 0) continue;  // not in the store: keep the current value
         if (t.kind == S) {
             OrvaSetString(o, t.tag, text);
         } else if (t.kind == R) {
