@@ -77,6 +77,7 @@ const char *MessageName(TW_UINT16 msg) {
     }
 }
 
+// The read handlers' line for a capability they do not answer.
 TW_UINT16 Unsupported(TW_UINT16 msg, TW_UINT16 cap) {
     SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY %s %s  returns TWRC_FAILURE with Condition Code==TWCC_CAPNOTSUPPORTED:",
              MessageName(msg), CapName(cap));
@@ -96,6 +97,10 @@ TW_UINT16 GetAnswer(TW_UINT16 msg, TW_CAPABILITY *cap) {
         return SupportedCaps(cap);
     case CCAP_QUIETERRORS:
         return BuildOneValue(cap, TWTY_BOOL, msg == MSG_GETDEFAULT ? FALSE : (gState.bReportDriverErrors ? 1 : 0));
+    case CAP_XFERCOUNT: {
+        const TW_INT16 count = msg == MSG_GETDEFAULT ? -1 : gState.curXferCount;
+        return BuildOneValue(cap, TWTY_INT16, static_cast<TW_UINT32>(static_cast<TW_INT32>(count)));
+    }
     default:
         return Unsupported(msg, cap->Cap);
     }
@@ -145,20 +150,32 @@ TW_UINT16 CapabilitySet(TW_CAPABILITY *cap) {
     return TWRC_SUCCESS;
 }
 
+TW_UINT16 ResetFailed(TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) {
+    SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_RESET %s  returns TWRC_FAILURE with Condition Code==%s",
+             CapName(cap->Cap), ccName);
+    gState.ConditionCode = cc;
+    return TWRC_FAILURE;
+}
+
 // MSG_RESET
 TW_UINT16 CapabilityReset(TW_CAPABILITY *cap) {
     SdkPrint(kLogTwainApi, "Called: DG_CONTROL DAT_CAPABILITY MSG_RESET %s", CapName(cap->Cap));
-    if (gState.bDSEnabled) {
-        gState.ConditionCode = TWCC_SEQERROR;
-        return TWRC_FAILURE;
-    }
+    if (gState.bDSEnabled) return ResetFailed(cap, "TWCC_SEQERROR", TWCC_SEQERROR);
+    TW_UINT16 rc;
     switch (cap->Cap) {
     case CCAP_QUIETERRORS:
         gState.bReportDriverErrors = FALSE;
-        return BuildOneValue(cap, TWTY_BOOL, FALSE);
+        rc = BuildOneValue(cap, TWTY_BOOL, FALSE);
+        break;
     default:
-        return Unsupported(MSG_RESET, cap->Cap);
+        return ResetFailed(cap, "TWCC_CAPUNSUPPORTED", TWCC_CAPUNSUPPORTED);
     }
+    if (rc == TWRC_SUCCESS)
+        SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_RESET %s  returns TWRC_SUCCESS ", CapName(cap->Cap));
+    else
+        SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_RESET %s  returns %s with Condition Code==%s",
+                 CapName(cap->Cap), TwrcName(rc), TwccName());
+    return rc;
 }
 
 // MSG_QUERYSUPPORT

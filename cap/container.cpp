@@ -55,6 +55,12 @@ TW_UINT16 Build(TW_CAPABILITY *cap, TW_UINT16 conType, SIZE_T bytes, Fill fill) 
     return TWRC_SUCCESS;
 }
 
+// A list whose size in bytes would not fit in 32 bits with its header cannot be allocated.
+bool ListTooLarge(TW_UINT16 itemType, TW_UINT32 numItems) {
+    const TW_UINT32 size = ItemSize(itemType);
+    return size != 0 && numItems > (0xFFFFFFF0u - 16u) / size;
+}
+
 // The application's container locked for reading, refused when it is not of the expected type
 // or its block is smaller than `need` bytes.
 struct Reader {
@@ -169,6 +175,7 @@ TW_UINT16 BuildRange(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 minValue,
 
 TW_UINT16 BuildEnumeration(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 numItems, TW_UINT32 currentIndex,
                            TW_UINT32 defaultIndex, const void *items) {
+    if (ListTooLarge(itemType, numItems)) return Fail(TWCC_LOWMEMORY);
     const SIZE_T listBytes = static_cast<SIZE_T>(ItemSize(itemType)) * numItems;
     return Build(cap, TWON_ENUMERATION, kEnumHeaderBytes + listBytes + 2, [&](BYTE *p) {
         Put16(p, itemType);
@@ -180,6 +187,7 @@ TW_UINT16 BuildEnumeration(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 num
 }
 
 TW_UINT16 BuildArray(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 numItems, const void *items) {
+    if (ListTooLarge(itemType, numItems)) return Fail(TWCC_LOWMEMORY);
     const SIZE_T listBytes = static_cast<SIZE_T>(ItemSize(itemType)) * numItems;
     return Build(cap, TWON_ARRAY, kArrayHeaderBytes + listBytes + 2, [&](BYTE *p) {
         Put16(p, itemType);
@@ -209,7 +217,10 @@ TW_UINT16 ReadOneValueStr32(const TW_CAPABILITY *cap, TW_UINT16 *itemType, char 
     Reader r(cap);
     if (CheckShape(cap, TWON_ONEVALUE, r, 2 + kStr32Bytes) != TWRC_SUCCESS) return TWRC_FAILURE;
     if (itemType) *itemType = Get16(r.bytes());
-    if (text34) memcpy(text34, r.bytes() + 2, kStr32Bytes);
+    if (text34) {
+        memcpy(text34, r.bytes() + 2, kStr32Bytes);
+        text34[kStr32Bytes - 1] = 0;  // the terminator belongs to the 34 bytes
+    }
     return TWRC_SUCCESS;
 }
 

@@ -51,11 +51,11 @@ void OfferOwnSizes() {
                          DrvChoiceLong(kTagWidth, kChoiceMax, &maxW) == 0 &&
                          DrvChoiceLong(kTagLength, kChoiceMax, &maxL) == 0;
     // Tenths of a millimetre, with the same rounding as the millimetre conversion.
-    const LONG maxWidth = haveMax ? PixelsToMm(maxW * 10, res.num, res.den) : LONG_MAX;
-    const LONG maxLength = haveMax ? PixelsToMm(maxL * 10, res.num, res.den) : LONG_MAX;
+    const LONG maxWidth = haveMax ? PixelsToTenthsMm(maxW, res.num, res.den) : LONG_MAX;
+    const LONG maxLength = haveMax ? PixelsToTenthsMm(maxL, res.num, res.den) : LONG_MAX;
     for (const NamedPageSize &n : kNamedPageSizes) {
         if (n.width > maxWidth + maxWidth / 100 || n.length > maxLength + maxLength / 100) continue;
-        for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) {
+        for (PageSizeEntry *e = PageSizeTable + 1; e->code != -1; ++e) {
             const LONG w = e->widthMm * 10, l = e->heightMm * 10;
             if (labs(w - n.width) <= n.width / 100 && labs(l - n.length) <= n.length / 100) {
                 e->offered = 1;
@@ -67,10 +67,12 @@ void OfferOwnSizes() {
 
 }  // namespace
 
-LONG PixelsToMm(LONG pixels, LONG num, LONG den) {
+LONG PixelsToMm(LONG pixels, LONG num, LONG den) { return (PixelsToTenthsMm(pixels, num, den) + 5) / 10; }
+
+LONG PixelsToTenthsMm(LONG pixels, LONG num, LONG den) {
     if (num <= 0) return 0;
     const long long tenths = (static_cast<long long>(pixels) * 254 * den + num / 2) / num;
-    return static_cast<LONG>((tenths + 5) / 10);
+    return tenths > LONG_MAX ? LONG_MAX : tenths < LONG_MIN ? LONG_MIN : static_cast<LONG>(tenths);
 }
 
 void RefreshPageSizes() {
@@ -91,7 +93,7 @@ void RefreshPageSizes() {
         DrvSetString(kTagPageSize, name);
         LONG width = 0, length = 0;
         if (!haveRes || !ReadAreaMm(res, &width, &length)) continue;
-        for (PageSizeEntry *e = PageSizeTable; e->code != -1; ++e) {
+        for (PageSizeEntry *e = PageSizeTable + 1; e->code != -1; ++e) {
             bool exact = false;
             if (!Matches(width, length, *e, &exact)) continue;
             e->offered = 1;
@@ -105,7 +107,7 @@ TW_INT16 MatchPageSize() {
     LONG width = 0, length = 0;
     DriverRatio res{};
     if (!ReadResolution(&res) || !ReadAreaMm(res, &width, &length)) return -1;
-    for (int i = 0; i < 20 && PageSizeTable[i].code != -1; ++i) {
+    for (int i = 1; i < 20 && PageSizeTable[i].code != -1; ++i) {
         bool exact = false;
         if (PageSizeTable[i].offered && Matches(width, length, PageSizeTable[i], &exact)) return PageSizeTable[i].code;
     }

@@ -11,7 +11,7 @@ struct PageSizeEntry {
     LONG heightMm;
     TW_UINT16 offered;
 };
-inline constexpr int kPageSizeCount = 19;
+inline constexpr int kPageSizeCount = 19;  // entry 0, TWSS_NONE, never matches a size
 
 extern PageSizeEntry PageSizeTable[kPageSizeCount + 1];
 extern BOOL bDriverPageNames;  // the driver has a page-size list
@@ -32,5 +32,6 @@ inline constexpr NamedPageSize kNamedPageSizes[] = {
 
 void RefreshPageSizes();
 TW_INT16 MatchPageSize();
-// Millimetres from pixels at the horizontal resolution num/den.
+// Millimetres (and tenths of them) from pixels at the horizontal resolution num/den.
 LONG PixelsToMm(LONG pixels, LONG num, LONG den);
+LONG PixelsToTenthsMm(LONG pixels, LONG num, LONG den);

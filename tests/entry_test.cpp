@@ -71,27 +71,47 @@ TEST(Dispatch, UnknownTripletsAreBadProtocol) {
     }
 }
 
-// Every routed DAT reaches its handler: on a closed source each answers a failure of its own
-// (never TWCC_BADPROTOCOL from the dispatcher), and none crashes on a null pointer.
-TEST(Dispatch, RoutedTripletsReachAHandler) {
-    Source src;
+// Every routed DAT reaches its own handler, seen in the log: the handler's entry line names the
+// triplet, where a triplet the dispatcher does not know gets its "unknown DAT" line. None crashes
+// on a null data pointer.
+TEST(Dispatch, RoutedTripletsReachTheirHandlers) {
+    const std::string log = WindowsDir() + "\\entry_test.log";
+    SetScanIni("SDKDebug", "128");
+    SetScanIni("SDKDebugFile", log.c_str());
     struct Row {
         TW_UINT32 dg;
         TW_UINT16 dat;
+        const char *name;
     };
     const Row rows[] = {
-        {DG_CONTROL, DAT_CAPABILITY},   {DG_CONTROL, DAT_PENDINGXFERS},   {DG_CONTROL, DAT_SETUPMEMXFER},
-        {DG_CONTROL, DAT_SETUPFILEXFER}, {DG_CONTROL, DAT_USERINTERFACE}, {DG_CONTROL, DAT_XFERGROUP},
-        {DG_CONTROL, DAT_CUSTOMDSDATA}, {DG_CONTROL, 0x8001},             {DG_IMAGE, DAT_IMAGEINFO},
-        {DG_IMAGE, DAT_IMAGELAYOUT},    {DG_IMAGE, DAT_IMAGEMEMXFER},     {DG_IMAGE, DAT_IMAGENATIVEXFER},
-        {DG_IMAGE, DAT_IMAGEFILEXFER},  {DG_IMAGE, DAT_PALETTE8},         {DG_IMAGE, DAT_EXTIMAGEINFO},
+        {DG_CONTROL, DAT_CAPABILITY, "DAT_CAPABILITY"},     {DG_CONTROL, DAT_PENDINGXFERS, "DAT_PENDINGXFERS"},
+        {DG_CONTROL, DAT_SETUPMEMXFER, "DAT_SETUPMEMXFER"}, {DG_CONTROL, DAT_SETUPFILEXFER, "DAT_SETUPFILEXFER"},
+        {DG_CONTROL, DAT_USERINTERFACE, "DAT_USERINTERFACE"}, {DG_CONTROL, DAT_XFERGROUP, "DAT_XFERGROUP"},
+        {DG_CONTROL, DAT_CUSTOMDSDATA, "DAT_CUSTOMDSDATA"}, {DG_CONTROL, 0x8001, "0x8001"},
+        {DG_IMAGE, DAT_IMAGEINFO, "DAT_IMAGEINFO"},         {DG_IMAGE, DAT_IMAGELAYOUT, "DAT_IMAGELAYOUT"},
+        {DG_IMAGE, DAT_IMAGEMEMXFER, "DAT_IMAGEMEMXFER"},   {DG_IMAGE, DAT_IMAGENATIVEXFER, "DAT_IMAGENATIVEXFER"},
+        {DG_IMAGE, DAT_IMAGEFILEXFER, "DAT_IMAGEFILEXFER"}, {DG_IMAGE, DAT_PALETTE8, "DAT_PALETTE8"},
+        {DG_IMAGE, DAT_EXTIMAGEINFO, "DAT_EXTIMAGEINFO"},
     };
-    for (const Row &r : rows) {
-        TW_UINT16 rc = src.Call(nullptr, r.dg, r.dat, MSG_GET, nullptr);
-        TW_UINT16 cc = src.Status();
-        EXPECT_NE(rc, TWRC_SUCCESS) << std::hex << r.dg << "/" << r.dat;
-        EXPECT_NE(cc, 0) << std::hex << r.dg << "/" << r.dat;
+    std::string text;
+    {
+        Source src;
+        for (const Row &r : rows) {
+            EXPECT_NE(src.Call(nullptr, r.dg, r.dat, MSG_GET, nullptr), TWRC_SUCCESS) << r.name;
+            EXPECT_NE(src.Status(), 0) << r.name;
+        }
+        src.Call(nullptr, DG_CONTROL, 0x000d, MSG_GET, nullptr);
     }
+    text = ReadFileText(log);
+    SetScanIni("SDKDebug", nullptr);
+    SetScanIni("SDKDebugFile", nullptr);
+    DeleteFileA(log.c_str());
+    for (const Row &r : rows) {
+        const std::string group = r.dg == DG_CONTROL ? "DG_CONTROL " : "DG_IMAGE ";
+        EXPECT_NE(text.find(group + r.name), std::string::npos) << r.name;
+    }
+    EXPECT_NE(text.find("Called: DG_CONTROL with unknown DAT value (0000000d)"), std::string::npos);
+    EXPECT_EQ(text.find("unknown DAT value (00000001)"), std::string::npos);
 }
 
 TEST(Event, IsNeverAnEventOfAClosedSourceAndNeverRemapped) {

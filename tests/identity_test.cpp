@@ -30,6 +30,7 @@ TEST(OpenClose, DriverCallsInOrder) {
                                    "msg 0x347",
                                    "msg 0x310 tag 1283",                  // stack sensor
                                    "msg 0x410 tag 1300",                  // paper sources
+                                   "msg 0x310 tag 5363",                  // ... in the other mode?
                                    "msg 0x310 tag 5363",                  // transfer count
                                    "msg 0x312 tag 1411 len 255",          // endorser
                                    "msg 0x310 tag 1412",
@@ -59,6 +60,17 @@ TEST(OpenClose, DriverCallsInOrder) {
     EXPECT_EQ(kit.Setting(kSection, "InvertColor"), "0") << "written back even if never present";
     EXPECT_EQ(kit.Setting(kSection, "Prefeed"), "1") << "no stack sensor: prefeed on";
     EXPECT_EQ(kit.Setting("ORVAVS", "Model"), kSection);
+}
+
+TEST(OpenClose, IdentityAnsweredWhileOpen) {
+    KitSource kit;
+    TW_IDENTITY app = AppId(11);
+    ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+    TW_IDENTITY id{};
+    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_IDENTITY, MSG_GET, &id), TWRC_SUCCESS, 0);
+    EXPECT_STREQ(id.ProductName, "JEX Virtual Scanner");
+    EXPECT_EQ(id.Version.MinorNum, 78);
+    kit.Close(app);
 }
 
 TEST(OpenClose, LocalisationFileOpenedOncePerProcess) {

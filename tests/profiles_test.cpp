@@ -93,14 +93,24 @@ TEST(Probes, EndorserKindsAndPageSizesWithoutNames) {
 // A driver error whose high half is -4401 was reported by the driver itself: the source goes on.
 // One whose either half is the cancel code is a cancel: no box.
 TEST(DriverErrors, QuietAndCancelHalves) {
-    // 0xEECFFFFF: high half -4401, low half -1.
+    // 0xEECFFFFF: high half -4401, low half -1. The driver has shown it: no box, but the open
+    // still fails, since the driver is not initialised.
     {
         KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 70, " + std::to_string(static_cast<LONG>(0xEECFFFFFu)) + ", always\n");
         TW_IDENTITY app = AppId(21);
         CbtAutoAnswer box(IDOK);
-        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_SUCCESS, 0);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
         EXPECT_EQ(box.answered, 0);
-        kit.Close(app);
+        EXPECT_EQ(kit.LiveDrivers(), 0);
+    }
+    // 0xFFFF0000: both halves read as "nothing", yet it is an error.
+    {
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 70, -65536, always\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
+        EXPECT_EQ(box.answered, 1);
+        EXPECT_EQ(kit.LiveDrivers(), 0);
     }
     // 0xEE52xxxx and 0xxxxxEE52 are cancels.
     for (DWORD error : {0xEE521234u, 0xFFFFEE52u, 0x8001EE52u}) {
@@ -119,6 +129,15 @@ TEST(DriverErrors, QuietAndCancelHalves) {
         EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
         EXPECT_EQ(box.answered, 1);
         EXPECT_NE(box.text.find("(-1)"), std::string::npos) << box.text;  // the high half, -1 here
+    }
+    // Without a driver (the libraries' start failed) the box shows the low half.
+    {
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 73, PaperJam, always\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
+        EXPECT_EQ(box.answered, 1);
+        EXPECT_NE(box.text.find("(-4530)"), std::string::npos) << box.text;
     }
 }
 

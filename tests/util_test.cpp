@@ -69,7 +69,8 @@ TEST(Fix32, RatioToFix32) {
     EXPECT_EQ(f.Frac, static_cast<TW_UINT16>(-32768));
     RatioToFix32({5, 0}, &f);  // a zero denominator must not trap
     EXPECT_FIX(f, 0, 0);
-    RatioToFix32({LONG(0x80000000), -1}, &f);
+    RatioToFix32({LONG(0x80000000), -1}, &f);  // the one division that traps on x86
+    EXPECT_EQ(f.Frac, 0);
 }
 
 TEST(Fix32, ValueToRatioAndLong) {
@@ -167,6 +168,13 @@ TEST(Lengths, FramesBothWays) {
     EXPECT_EQ(t, 0);
     EXPECT_EQ(w, 139 - 39);
     EXPECT_EQ(h, 100);
+
+    // Each edge is held in single precision: 300 + 1/65536 is 300.0 as a float, so at 65536 dpi
+    // the edge is 19660800, not the 19660801 a double would give.
+    TW_FRAME fine{Fix(300, 1), Fix(0, 0), Fix(301, 0), Fix(1, 0)};
+    EXPECT_EQ(FrameToDots(&l, &t, &w, &h, &fine, TWUN_INCHES, 65536, 1), 0);
+    EXPECT_EQ(l, 19660800);
+    EXPECT_EQ(w, 65536);
 
     l = 5;
     EXPECT_EQ(FrameToDots(&l, &t, &w, &h, &letter, TWUN_TWIPS, 200, 1), 1);

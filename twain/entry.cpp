@@ -119,7 +119,7 @@ extern "C" TW_UINT16 WINAPI TwJexInit(const HINSTANCE *hostRecord) {
 
 extern "C" TW_UINT16 WINAPI TwJexDone(DWORD /*ignored*/) { return 0; }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         gState.hTwain32 = nullptr;
@@ -129,6 +129,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
         gState.DSIdentity.Id = 0;
         break;
     case DLL_PROCESS_DETACH:
+        // At process exit other threads are gone, possibly holding the log's lock, and the
+        // system reclaims everything: nothing is done then.
+        if (reserved) break;
         if (gState.hTwain32) FreeLibrary(gState.hTwain32);
         gState.hTwain32 = nullptr;
         gState.pDSM_Entry = nullptr;

@@ -118,7 +118,7 @@ TW_UINT16 OpenFailed(LONG driverError, bool mayReportDriverError) {
 // DG_CONTROL / DAT_IDENTITY / MSG_OPENDS
 TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     SdkPrint(kLogTwainApi, "Called: DG_CONTROL DAT_IDENTITY MSG_OPENDS:");
-    ResetBarData();
+    // A refused or repeated open must not wipe the bar codes of the session that is open.
     if (gState.bDSOpen) {
         if (CheckCaller(origin)) {
             SdkPrint(kLogTwainApi, "DS already open and valid.  returning success");
@@ -134,6 +134,7 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
                  TwccName());
         return TWRC_FAILURE;
     }
+    ResetBarData();
     gState.AppIdentity = *origin;
     TerminateNames(&gState.AppIdentity);
     if (!gState.bLocFileOpened) {
@@ -143,9 +144,11 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     RecogniseApplication(gState.AppIdentity);
     gState.DSIdentity = *dsId;
 
+    // Each of the three steps below fails the open on any non-zero result; ChkJexErr decides only
+    // what the user is shown (an error the driver reported itself is not shown again).
     gDriver.entry = nullptr;
     const LONG started = JexdfltInit();
-    if (ChkJexErr(gDriver, started) != 0) {
+    if (ChkJexErr(gDriver, started) != 0 || started != 0) {
         SdkPrint(kLogTwain, "JexdfltInit failed.");
         return OpenFailed(started, true);
     }
@@ -164,14 +167,15 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     gState.bQueryFeederEmpty = ReadQueryFeederEmpty(section);
 
     const LONG loaded = JexdfltLoadDriver(0, family, &gDriver, JEX_LOAD_SCANNER);
-    if (ChkJexErr(gDriver, loaded) != 0) {
+    if (ChkJexErr(gDriver, loaded) != 0 || loaded != 0) {
+        if (DriverLoaded()) JexdfltUnloadDriver(&gDriver);  // a half-done load
         JexdfltDone();
         gDriver = JEXDRIVER{};
         SdkPrint(kLogTwain, "Loading the ORVA driver returned %08x", loaded);
         return OpenFailed(loaded, true);
     }
     const LONG initialised = JexdfltInitDriver(&gDriver, family, nullptr);
-    if (ChkJexErr(gDriver, initialised) != 0) {
+    if (ChkJexErr(gDriver, initialised) != 0 || initialised != 0) {
         JexdfltUnloadDriver(&gDriver);
         JexdfltDone();
         gDriver = JEXDRIVER{};
@@ -284,14 +288,15 @@ TW_UINT16 DatIdentity(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
 // ---- Default file transfer target.
 FileXferSetup gFileXfer;
 
+// A name that would not fit, or whose parts cannot be had, leaves the previous target.
 void SetDefaultFileXfer() {
     char dir[MAX_PATH];
-    UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
-    if (n >= MAX_PATH) n = 0;
-    dir[n] = 0;
+    const UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
     char name[64] = {};
-    LoadStringA(gState.hOwnInstance, IDS_TRANSFER_FILE, name, sizeof name);
+    const int nameLength = LoadStringA(gState.hOwnInstance, IDS_TRANSFER_FILE, name, sizeof name);
+    if (n == 0 || n >= MAX_PATH || nameLength <= 0) return;
+    if (n + 1 + nameLength >= sizeof gFileXfer.FileName) return;
     // The backslash goes in even after a directory that ends in one.
-    wsprintfA(gFileXfer.FileName, "%.200s\\%.50s", dir, name);
+    wsprintfA(gFileXfer.FileName, "%s\\%s", dir, name);
     gFileXfer.Format = 0;
 }

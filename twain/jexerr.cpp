@@ -14,11 +14,11 @@ constexpr SHORT kHighQuiet = -4401;  // errors the driver has already reported i
 constexpr SHORT kCancelHalf = static_cast<SHORT>(JEX_ERR_CANCEL);
 
 
-// At most one dialog message per window and at most six other messages dropped per call, so a
-// busy queue cannot stall the scan.
+// Takes the window's messages until the dialog takes one or the shared count of messages it did
+// not take passes 5, so a busy queue cannot stall the scan.
 bool ServeDialog(HWND dialog, int &dropped) {
     MSG msg;
-    while (dialog && dropped <= 5 && PeekMessageA(&msg, dialog, 0, 0, PM_REMOVE)) {
+    while (dialog && PeekMessageA(&msg, dialog, 0, 0, PM_REMOVE)) {
         if (IsDialogMessageA(dialog, &msg)) return true;
         if (++dropped > 5) return false;
     }
@@ -35,7 +35,7 @@ void Translate(const char *english, char *buffer, int size) {
     LPCSTR translation = JexlocLookup(english, &needed);
     if (translation && needed > 0 && needed <= size) {
         JexlocCopy(buffer, translation, needed);
-        buffer[size - 1] = 0;
+        buffer[needed - 1] = 0;
         return;
     }
     lstrcpynA(buffer, english, size);
@@ -62,6 +62,8 @@ LONG ChkJexErr(JEXDRIVER driver, LONG error) {
         wsprintfA(text, "%s(%d)", message, lo);
         result = lo;
     }
+    // A half of 0 (0xFFFF0000, or a positive error with a driver) must not read as success.
+    if (result == 0) result = error;
     char caption[256] = {};
     LoadStringA(gState.hOwnInstance, IDS_SCANNER_ERROR, caption, sizeof caption);
     SdkPrint(kLogTwain, "ORVA function returns error: displaying [%s] [%s] dialog", text, caption);

@@ -20,11 +20,19 @@ LONG DisableSource() {
         DestroyWindow(gState.hBuiltInDialog);
         gState.hBuiltInDialog = nullptr;
     }
-    if (gState.hDriverDialog) {
-        if (gState.bQuietClose && !gState.bCancelScanning) SendMessageA(gState.hDriverDialog, WM_CLOSE, 0, 0);
-        else DestroyWindow(gState.hDriverDialog);
-        gState.hDriverDialog = nullptr;
+    // The driver writes this handle; a window of another thread is only asked, never waited for.
+    if (HWND dialog = gState.hDriverDialog; dialog && IsWindow(dialog)) {
+        const bool ours = GetWindowThreadProcessId(dialog, nullptr) == GetCurrentThreadId();
+        if (gState.bQuietClose && !gState.bCancelScanning) {
+            if (ours) SendMessageA(dialog, WM_CLOSE, 0, 0);
+            else PostMessageA(dialog, WM_CLOSE, 0, 0);
+        } else if (ours) {
+            DestroyWindow(dialog);
+        } else {
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
+        }
     }
+    gState.hDriverDialog = nullptr;
     gState.bShowUI = FALSE;
     FreeBarData();
     return 0;

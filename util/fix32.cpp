@@ -37,6 +37,11 @@ LONG TruncToLong(double v) {
 
 bool IsIntegerItem(TW_UINT16 itemType) { return itemType <= TWTY_UINT32; }
 
+LONG SaturatingAdd(LONG a, LONG b) {
+    const long long sum = static_cast<long long>(a) + b;
+    return sum > LONG_MAX ? LONG_MAX : sum < LONG_MIN ? LONG_MIN : static_cast<LONG>(sum);
+}
+
 }  // namespace
 
 void RatioToFix32(DriverRatio ratio, TW_FIX32 *fix32) {
@@ -84,9 +89,16 @@ TW_UINT16 ResolutionToFix32(DriverRatio ratio, TW_FIX32 *fix32) {
     switch (gCaps.CurrentUnits) {
     case TWUN_INCHES:
         break;
-    case TWUN_CENTIMETERS:
-        ratio = {ratio.num * 100, ratio.den * 254};
+    case TWUN_CENTIMETERS: {
+        // In 64 bits, then scaled back into 32 if a driver's numbers were that large.
+        long long num = static_cast<long long>(ratio.num) * 100, den = static_cast<long long>(ratio.den) * 254;
+        while (num > LONG_MAX || num < LONG_MIN || den > LONG_MAX || den < LONG_MIN) {
+            num /= 2;
+            den /= 2;
+        }
+        ratio = {static_cast<LONG>(num), static_cast<LONG>(den)};
         break;
+    }
     case TWUN_PIXELS:
         ratio = {1, 1};
         break;
@@ -119,8 +131,8 @@ void DotsToFrame(LONG left, LONG top, LONG width, LONG height, TW_FRAME *frame, 
     *frame = TW_FRAME{};
     DotsToFix32(left, &frame->Left, units, resNum, resDen);
     DotsToFix32(top, &frame->Top, units, resNum, resDen);
-    DotsToFix32(left + width, &frame->Right, units, resNum, resDen);
-    DotsToFix32(top + height, &frame->Bottom, units, resNum, resDen);
+    DotsToFix32(SaturatingAdd(left, width), &frame->Right, units, resNum, resDen);
+    DotsToFix32(SaturatingAdd(top, height), &frame->Bottom, units, resNum, resDen);
 }
 
 int FrameToDots(LONG *left, LONG *top, LONG *width, LONG *height, const TW_FRAME *frame, TW_UINT16 units,
@@ -148,7 +160,7 @@ int FrameToDots(LONG *left, LONG *top, LONG *width, LONG *height, const TW_FRAME
     }
     if (left) *left = l;
     if (top) *top = t;
-    if (width) *width = r - l;
-    if (height) *height = b - t;
+    if (width) *width = SaturatingAdd(r, l == LONG_MIN ? LONG_MAX : -l);
+    if (height) *height = SaturatingAdd(b, t == LONG_MIN ? LONG_MAX : -t);
     return 0;
 }
