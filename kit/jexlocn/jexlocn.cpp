@@ -132,11 +132,19 @@ const char *Find(const char *english) {
     return nullptr;
 }
 
+// Controls whose window text is what the user typed or picked, not a label: left alone.
+bool HoldsUserText(HWND w) {
+    char cls[32] = {};
+    GetClassNameA(w, cls, sizeof cls);
+    return !lstrcmpiA(cls, "Edit") || !lstrcmpiA(cls, "ComboBox") || !lstrcmpiA(cls, "ListBox") ||
+           !lstrcmpiA(cls, "RichEdit20A") || !lstrcmpiA(cls, "RichEdit20W");
+}
+
 BOOL CALLBACK LocalizeChild(HWND child, LPARAM count) {
     char text[kMaxText];
-    if (GetWindowTextA(child, text, sizeof text) <= 0) return TRUE;
+    if (HoldsUserText(child) || GetWindowTextA(child, text, sizeof text) <= 0) return TRUE;
     const char *t = Find(text);
-    if (t && SetWindowTextA(child, t)) ++*reinterpret_cast<LONG *>(count);
+    if (t && strcmp(t, text) != 0 && SetWindowTextA(child, t)) ++*reinterpret_cast<LONG *>(count);
     return TRUE;
 }
 
@@ -207,7 +215,8 @@ LONG WINAPI JexlocCopy(LPSTR destination, LPCSTR translation, LONG size) {
     return rc;
 }
 
-// Translates the caption and every child's text; returns the number of texts replaced.
+// Translates the caption and the labels of every child (not the contents of edit fields and
+// lists); returns the number of texts replaced by a different one.
 LONG WINAPI JexlocLocalizeWindow(HWND dialog) {
     LONG count = 0;
     if (!IsWindow(dialog)) {

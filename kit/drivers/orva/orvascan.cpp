@@ -38,6 +38,7 @@ LONG LoadBitmap(const char *path, Bitmap *out, const char **reason) {
     bool read = data && ReadFile(f, data, size, &got, nullptr) && got == size;
     CloseHandle(f);
     if (size >= (64u << 20)) *reason = "larger than 64 MB";
+    else if (size < 2) *reason = "not a Windows bitmap (the file is empty)";
     else if (!read) *reason = "cannot be read";
     LONG rc = KIT_ERR_BADPAGE;
     if (read && (data[0] != 'B' || data[1] != 'M')) *reason = "not a Windows bitmap (no BM signature)";
