@@ -240,3 +240,30 @@ TEST_F(KitDriver, AnEmptyFolderHasNoPages) {
     ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 2));
     EXPECT_EQ(-4531, ScanRgb(scanner));                    // nothing on the glass either
 }
+
+// A relative Folder is taken from the profile's own folder; under Wine a Unix path names the
+// folder as the developer's shell shows it.
+TEST_F(KitDriver, FolderNamesRelativeToTheProfileOrAsUnixPaths) {
+    WriteFolder();
+    Open(FolderProfile("pages"));  // the profile is written into g_dir, beside "pages"
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 3));
+    ASSERT_EQ(0, ScanRgb(scanner));
+    EXPECT_EQ(0, WrongPixels(kPages[0]));
+    k.unload(&scanner);
+    k.done();
+
+    typedef char *(CDECL * ToUnix)(const WCHAR *);
+    auto toUnix = GetProc<ToUnix>(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    if (!toUnix) GTEST_SKIP() << "not running under Wine";
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, g_folder.c_str(), -1, wide, MAX_PATH);
+    char *unixPath = toUnix(wide);
+    ASSERT_NE(nullptr, unixPath);
+    std::string profile = FolderProfile(unixPath);
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    ASSERT_EQ('/', profile[profile.find("Folder=") + 7]);
+    Open(profile);
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 3));
+    ASSERT_EQ(0, ScanRgb(scanner));
+    EXPECT_EQ(0, WrongPixels(kPages[0]));
+}

@@ -81,6 +81,7 @@ inline constexpr LONG KIT_KIND_RATIONAL = 5;
 inline constexpr int KIT_MAX_LIST = 32;
 inline constexpr int KIT_MAX_NAME = 64;
 inline constexpr int KIT_MAX_PAGES = 64;     // pages with their own section
+inline constexpr int KIT_MAX_PAGE_FILES = 1000;  // .bmp files of a page folder
 inline constexpr int KIT_MAX_CODES = 8;
 inline constexpr int KIT_MAX_FAULTS = 16;
 inline constexpr int KIT_MAX_CUSTOM = 16;
@@ -150,7 +151,7 @@ struct KitProfile {
     LONG generatedPages;          // pages in the feeder when there is no folder
     char pageFolder[MAX_PATH];    // absolute; empty: generated pages
     int pageFileCount;
-    char pageFiles[KIT_MAX_PAGES][MAX_PATH];
+    char pageFiles[KIT_MAX_PAGE_FILES][MAX_PATH];
     int extraCount; KitPageExtra extras[KIT_MAX_PAGES];
     int customCount; KitCustomTag customs[KIT_MAX_CUSTOM];
     int faultCount; KitFault faults[KIT_MAX_FAULTS];

@@ -207,25 +207,33 @@ int CompareNames(const void *a, const void *b) {
     return lstrcmpiA(static_cast<const char *>(a), static_cast<const char *>(b));
 }
 
-// Lists the *.bmp files of the folder, sorted by name.
-void ListPages(KitProfile *p) {
+// Lists the *.bmp files of the folder, sorted by name. False when the folder holds more than the
+// kit can feed: better refused at the load than pages silently left out.
+bool ListPages(KitProfile *p) {
     char pattern[MAX_PATH + 8];
     snprintf(pattern, sizeof pattern, "%s\\*.bmp", p->pageFolder);
     WIN32_FIND_DATAA fd;
     HANDLE h = FindFirstFileA(pattern, &fd);
     p->pageFileCount = 0;
-    if (h == INVALID_HANDLE_VALUE) return;
+    if (h == INVALID_HANDLE_VALUE) return true;
+    bool fits = true;
     do {
-        if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && p->pageFileCount < KIT_MAX_PAGES)
-            lstrcpynA(p->pageFiles[p->pageFileCount++], fd.cFileName, MAX_PATH);
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (p->pageFileCount >= KIT_MAX_PAGE_FILES) {
+            fits = false;
+            break;
+        }
+        lstrcpynA(p->pageFiles[p->pageFileCount++], fd.cFileName, MAX_PATH);
     } while (FindNextFileA(h, &fd));
     FindClose(h);
+    if (!fits) return false;
     qsort(p->pageFiles, p->pageFileCount, MAX_PATH, CompareNames);
     for (int i = 0; i < p->pageFileCount; ++i) {
         char full[MAX_PATH];
         snprintf(full, sizeof full, "%s\\%s", p->pageFolder, p->pageFiles[i]);
         lstrcpynA(p->pageFiles[i], full, MAX_PATH);
     }
+    return true;
 }
 
 KitPageExtra *ExtraFor(KitProfile *p, LONG page) {
@@ -333,6 +341,20 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
     return ps.Fail("unknown key %s in [Scanner]", key);
 }
 
+// Under Wine, the Windows name of a Unix path ("/home/me/pages" -> "Z:\home\me\pages"), so that
+// a profile can name a folder as the developer's own tools show it. False elsewhere.
+bool UnixToDos(const char *unixPath, char *out) {
+    typedef WCHAR *(CDECL * ToDos)(const char *);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto toDos = kernel ? reinterpret_cast<ToDos>(reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "wine_get_dos_file_name")))
+                        : nullptr;
+    WCHAR *dos = toDos ? toDos(unixPath) : nullptr;
+    if (!dos) return false;
+    int n = WideCharToMultiByte(CP_ACP, 0, dos, -1, out, MAX_PATH, nullptr, nullptr);
+    HeapFree(GetProcessHeap(), 0, dos);
+    return n > 0;
+}
+
 LONG PaperKey(Parser &ps, KitProfile *p, const char *key, char *v) {
     if (!lstrcmpiA(key, "Pages")) {
         LONG n;
@@ -342,7 +364,9 @@ LONG PaperKey(Parser &ps, KitProfile *p, const char *key, char *v) {
     }
     if (!lstrcmpiA(key, "Folder")) {
         char full[MAX_PATH];
-        if (v[0] == '\\' || (v[0] && v[1] == ':')) {
+        // "\\server\pages" and "C:\pages" are taken as they are, "/home/me/pages" as Wine names it
+        if (v[0] == '/' && UnixToDos(v, full)) {
+        } else if (v[0] == '\\' || v[0] == '/' || (v[0] && v[1] == ':')) {
             lstrcpynA(full, v, MAX_PATH);
         } else {
             lstrcpynA(full, p->path, MAX_PATH);
@@ -356,7 +380,7 @@ LONG PaperKey(Parser &ps, KitProfile *p, const char *key, char *v) {
         if (attr == INVALID_FILE_ATTRIBUTES || !(attr & FILE_ATTRIBUTE_DIRECTORY))
             return KIT_ERR_PAGEFOLDER + 0 * ps.Fail("page folder %s does not exist", full);
         lstrcpynA(p->pageFolder, full, MAX_PATH);
-        ListPages(p);
+        if (!ListPages(p)) return ps.Fail("page folder %s holds more than 1000 .bmp files", full);
         return 0;
     }
     return ps.Fail("unknown key %s in [Paper]", key);
