@@ -54,9 +54,10 @@ const Expectation kProfiles[] = {
      }},
     {"single-page.ini", 0, 0, 0,
      [](JEXDRIVER &d) {
-         EXPECT_EQ((std::vector<LONG>{2, 3, 4}), Choices(d, 1300));
-         EXPECT_EQ(0, Msg(d, 0x321, 5363, 1));
+         EXPECT_EQ(1, GetLong(d, 5363));                          // starts in single-page mode
          EXPECT_EQ((std::vector<LONG>{2}), Choices(d, 1300));
+         EXPECT_EQ(0, Msg(d, 0x321, 5363, 0));
+         EXPECT_EQ((std::vector<LONG>{2, 3, 4}), Choices(d, 1300));
      }},
     {"no-page-sizes.ini", 0, 0, 0,
      [](JEXDRIVER &d) {

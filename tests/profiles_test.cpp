@@ -90,6 +90,37 @@ TEST(Probes, EndorserKindsAndPageSizesWithoutNames) {
     }
 }
 
+// A driver that starts in single-page mode offers fewer paper sources now than in the other mode,
+// and the transfer count starts at 1; otherwise at -1.
+TEST(Probes, SinglePageModeSetsTheTransferCount) {
+    struct Row {
+        const char *extra;
+        TW_INT16 count;
+        std::vector<std::string> calls;
+    };
+    const Row rows[] = {
+        {"SinglePageMode=yes\nSinglePageSources=2\n", 1,
+         {"msg 0x410 tag 1300 = 0 -> 1", "msg 0x310 tag 5363 = 0 -> 1", "msg 0x321 tag 5363 value 0",
+          "msg 0x410 tag 1300 = 0 -> 2", "msg 0x321 tag 5363 value 1", "msg 0x310 tag 5363 = 0 -> 1"}},
+        {"SinglePageMode=no\n", -1, {"msg 0x410 tag 1300 = 0 -> 2", "msg 0x310 tag 5363 = 0 -> 0"}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.extra);
+        KitSource kit(std::string(kBasicProfile) + r.extra);
+        TW_IDENTITY app = AppId(21);
+        ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+        ExpectInOrder(kit.Calls(), r.calls);
+        TW_CAPABILITY cap{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
+        ASSERT_EQ(kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap), TWRC_SUCCESS);
+        auto *ov = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer));
+        EXPECT_EQ(ov->ItemType, TWTY_INT16);
+        EXPECT_EQ(static_cast<TW_INT16>(ov->Item), r.count);
+        GlobalUnlock(cap.hContainer);
+        GlobalFree(cap.hContainer);
+        kit.Close(app);
+    }
+}
+
 // A driver error whose high half is -4401 was reported by the driver itself: the source goes on.
 // One whose either half is the cancel code is a cancel: no box.
 TEST(DriverErrors, QuietAndCancelHalves) {

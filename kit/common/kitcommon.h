@@ -144,6 +144,7 @@ struct KitProfile {
     int pageSizeCount; KitPageSize pageSizes[KIT_MAX_LIST]; char defaultPageSize[KIT_MAX_NAME];
     int endorser;                 // 0 none, 1 text, 2 counter, 3 both
     BOOL ownDialog, advancedDialog, jobSeparators;
+    BOOL singlePageMode;          // tag 5363 starts at 1 (the driver remembers single-page mode)
     LONG previewResolution;       // 0: none offered (tag 5373 reads 0/1)
     int singlePageSourceCount; LONG singlePageSources[4];
     LONG delayMs;

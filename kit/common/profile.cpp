@@ -267,7 +267,7 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
         {"PaperSensor", &KitProfile::paperSensor}, {"Film", &KitProfile::film},
         {"Bitonal", &KitProfile::bitonal},        {"AutoBrightness", &KitProfile::autoBrightness},
         {"OwnDialog", &KitProfile::ownDialog},    {"AdvancedDialog", &KitProfile::advancedDialog},
-        {"JobSeparators", &KitProfile::jobSeparators},
+        {"JobSeparators", &KitProfile::jobSeparators}, {"SinglePageMode", &KitProfile::singlePageMode},
     };
     for (const B &b : kBools)
         if (!lstrcmpiA(key, b.key)) return ParseBool(v, &(p->*b.field)) ? 0 : ps.Fail("%s needs yes or no", key);

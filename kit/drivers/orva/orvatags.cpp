@@ -195,6 +195,7 @@ void SetDefaults(Orva *o) {
             o->def.num[i] = dpi;
             break;
         case 5373: o->def.num[i] = p->previewResolution; break;
+        case 5363: o->def.l[i] = p->singlePageMode ? 1 : 0; break;
         case 1280: lstrcpynA(o->def.s[i], p->halftones.names[0], KIT_MAX_NAME); break;
         case 1294: lstrcpynA(o->def.s[i], p->defaultPageSize, KIT_MAX_NAME); break;
         case 1281: o->def.l[i] = p->contrastDefault; break;
