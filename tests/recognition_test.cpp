@@ -55,4 +55,15 @@ TEST(Recognition, NamedApplications) {
     }
 }
 
+// The helper program for an imaging application of the Windows 95 era is started only on that
+// system; this one (Wine) reports an NT system.
+TEST(Recognition, NoHelperProgramOnNtSystems) {
+    ASSERT_EQ(GetVersion() & 0x80000000u, 0u) << "an NT system";
+    for (const char *manufacturer : {"Wang Laboratories", "Eastman Software"}) {
+        std::string log = NotesForOpening(AppId(9, 1, 9, manufacturer, "Imaging", "Viewer"));
+        EXPECT_EQ(log.find("Wang Imaging '95 running"), std::string::npos) << manufacturer;
+        EXPECT_NE(log.find("Application: Id=9"), std::string::npos) << manufacturer;
+    }
+}
+
 }  // namespace
