@@ -10,17 +10,6 @@ constexpr UINT kDriverNameId = 129;
 
 using SetLocaleEnableFn = BOOL(WINAPI *)(void);
 
-// dir + "\" + name into out; false when it does not fit.
-bool JoinPath(wchar_t *out, size_t cap, const wchar_t *dir, const wchar_t *name) {
-    const size_t dirLength = wcslen(dir);
-    const size_t nameLength = wcslen(name);
-    if (dirLength + 1 + nameLength >= cap) return false;
-    wmemcpy(out, dir, dirLength);
-    out[dirLength] = L'\\';
-    wmemcpy(out + dirLength + 1, name, nameLength + 1);
-    return true;
-}
-
 bool IsFile(const wchar_t *path) {
     const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -41,6 +30,19 @@ struct LoadedLibrary {
 };
 
 }  // namespace
+
+bool JoinPath(wchar_t *out, size_t cap, const wchar_t *dir, const wchar_t *name) {
+    if (!out || cap == 0) return false;
+    out[0] = L'\0';
+    if (!dir || !name) return false;
+    const size_t dirLength = wcslen(dir);
+    const size_t nameLength = wcslen(name);
+    if (dirLength + 1 + nameLength >= cap) return false;
+    wmemcpy(out, dir, dirLength);
+    out[dirLength] = L'\\';
+    wmemcpy(out + dirLength + 1, name, nameLength + 1);
+    return true;
+}
 
 DriverItem *NewDriverItem(const wchar_t *path) {
     if (!path || wcslen(path) >= MAX_PATH) return nullptr;
@@ -72,6 +74,8 @@ void FreeDriverList(DriverList *list) {
 }
 
 bool QuilmetDir(wchar_t *out, size_t cap) {
+    if (!out || cap == 0) return false;
+    out[0] = L'\0';
     wchar_t windows[MAX_PATH];
     const UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
@@ -93,8 +97,10 @@ bool ProbeDriver(const wchar_t *path, wchar_t *name, int cap) {
     auto setLocaleEnable = reinterpret_cast<SetLocaleEnableFn>(
         reinterpret_cast<void (*)(void)>(GetProcAddress(driver.module, "SetLocaleEnable")));
     if (!setLocaleEnable || !setLocaleEnable()) return false;
-    // A driver without a name could only be listed as an empty entry: leave it out.
-    return LoadStringW(driver.module, kDriverNameId, name, cap) > 0;
+    // A driver without a name is still a driver the user may want to set: it is listed with an
+    // empty text rather than hidden.
+    if (LoadStringW(driver.module, kDriverNameId, name, cap) <= 0) name[0] = L'\0';
+    return true;
 }
 
 void ForEachDriverFile(const wchar_t *dir, DriverFileFn onDriver, void *context) {

@@ -128,8 +128,23 @@ void SelectStoredLanguage(const LangDialog *state, HWND dialog) {
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(match), 0);
 }
 
+// Tells the user that the choice could not be stored, in the system's words for error.
+void ShowWriteError(const LangDialog *state, HWND dialog, DWORD error) {
+    wchar_t reason[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
+                                  512, nullptr);
+    while (length > 0 && (reason[length - 1] == L'\r' || reason[length - 1] == L'\n' || reason[length - 1] == L' '))
+        reason[--length] = L'\0';
+    if (length == 0) swprintf(reason, 512, L"%lu", static_cast<unsigned long>(error));  // no text for the code
+    wchar_t caption[128];
+    LoadText(state, IDS_CAPTION, caption, 128);
+    MessageBoxW(dialog, reason, caption, MB_OK | MB_ICONSTOP);
+}
+
 // Before leaving or switching: true to go on. A changed choice is saved when the user says
-// Yes; No means stay.
+// Yes; No means stay. A save that fails is shown and also means stay, with the change kept, so
+// that the dialog never closes claiming a choice it did not store. With no scanner entry at all
+// there is no section to store under: Yes then goes on without writing.
 bool SaveQuestion(LangDialog *state, HWND dialog) {
     if (!state->modified) return true;
     wchar_t question[256];
@@ -137,21 +152,28 @@ bool SaveQuestion(LangDialog *state, HWND dialog) {
     LoadText(state, IDS_SAVEQUESTION, question, 256);
     LoadText(state, IDS_CAPTION, caption, 128);
     if (MessageBoxW(dialog, question, caption, MB_YESNO | MB_ICONQUESTION) != IDYES) return false;
-    HWND list = GetDlgItem(dialog, IDC_LANGUAGE);
-    const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
-    const long number = selected < 0 ? 0 : static_cast<long>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(selected), 0));
-    wchar_t section[MAX_PATH];
-    SectionOfPath(state->currentPath, section, MAX_PATH);
-    WriteLanguage(section, number);  // a failed write is not shown
+    if (state->currentPath[0]) {
+        HWND list = GetDlgItem(dialog, IDC_LANGUAGE);
+        const LRESULT selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+        const long number =
+            selected < 0 ? 0 : static_cast<long>(SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(selected), 0));
+        wchar_t section[MAX_PATH];
+        SectionOfPath(state->currentPath, section, MAX_PATH);
+        if (const DWORD error = WriteLanguage(section, number)) {
+            ShowWriteError(state, dialog, error);
+            return false;
+        }
+    }
     state->modified = false;
     return true;
 }
 
+// A new scanner entry was chosen. When the choice may not go on (No, a failed save, or no entry
+// selected at all) the box goes back to the entry whose languages are shown.
 void OnScannerChanged(LangDialog *state, HWND dialog) {
     HWND box = GetDlgItem(dialog, IDC_SCANNER);
     const DriverItem *chosen = ItemOfEntry(box, SendMessageW(box, CB_GETCURSEL, 0, 0));
-    if (!chosen) return;
-    if (SaveQuestion(state, dialog)) {
+    if (chosen && SaveQuestion(state, dialog)) {
         wcscpy(state->currentPath, chosen->path);
         FillLanguageList(state, dialog);
         SelectStoredLanguage(state, dialog);

@@ -14,9 +14,9 @@
 
 // Longest line taken; the rest of a longer line is dropped up to its line end.
 constexpr size_t kLocMaxLine = 255;
-// Most languages taken from one file; reading ends there. No real file comes near it, and
-// it keeps a damaged or hostile file from filling the list box with millions of entries.
-constexpr size_t kLocMaxLanguages = 1000;
+// Most languages taken from one file, the most entries a list box is sure to hold; reading
+// ends there. No real file comes near it (kLocMaxBytes bounds the time of a hostile one).
+constexpr size_t kLocMaxLanguages = 32767;
 // Most bytes read from one file before giving up on finding (the end of) the run.
 constexpr unsigned long kLocMaxBytes = 64ul * 1024 * 1024;
 

@@ -32,6 +32,7 @@ public:
     struct Asked {
         std::wstring caption, text;
         bool hasIcon;
+        HICON icon;  // compare with LoadIconW(nullptr, IDI_QUESTION) and the like (shared handles)
     };
     explicit QuestionAnswerer(std::vector<int> answers) : answers_(std::move(answers)) {
         s_self = this;
@@ -54,12 +55,13 @@ private:
             const int answer = self->next_ < self->answers_.size() ? self->answers_[self->next_++] : IDNO;
             PostMessageW(w, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
         } else if (self && code == HCBT_DESTROYWND && w == self->box_) {
-            Asked a{WindowTextW(w), L"", false};
+            Asked a{WindowTextW(w), L"", false, nullptr};
             for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if (ClassOf(child) != "Static") continue;
-                if (GetWindowLongW(child, GWL_STYLE) & SS_ICON)
+                if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
                     a.hasIcon = true;
-                else
+                    a.icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+                } else
                     a.text += WindowTextW(child);
             }
             self->asked.push_back(a);

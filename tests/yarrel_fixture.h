@@ -123,12 +123,14 @@ protected:
         savedIni_ = ReadBytes(SetScanPath());
         CleanQuilmet();
         DeleteFileW(SetScanPath().c_str());
+        RemoveDirectoryW(SetScanPath().c_str());  // left by a test that made it a folder
         ForgetCachedSettings();
         CreateDirectoryW(QuilmetPath().c_str(), nullptr);
     }
     void TearDown() override {
         CleanQuilmet();
         DeleteFileW(SetScanPath().c_str());
+        RemoveDirectoryW(SetScanPath().c_str());
         if (savedIni_) WriteBytesTo(SetScanPath(), *savedIni_);
         ForgetCachedSettings();
     }
@@ -158,7 +160,7 @@ protected:
     }
     static void InstallSamples() {
         Install({L"orvafb.zrd", L"orvafb.loc", L"orvadf.zrd", L"orvadf.loc", L"orvals.zrd", L"orvals.loc",
-                 L"orvafail.zrd", L"notalib.zrd", L"jextools.loc"});
+                 L"orvafail.zrd", L"noexport.zrd", L"notalib.zrd", L"jextools.loc"});
     }
     static void PutFile(const wchar_t *name, const std::string &bytes) {
         ASSERT_TRUE(WriteBytesTo(QuilmetPath() + L"\\" + name, bytes));

@@ -1,8 +1,7 @@
 // Yarrel, the language picker, as the user meets it: the dialog run for real inside this test
 // program (scanner entries from the sample drivers, languages from their localisation files,
-// the save question answered Yes or No, setscan.ini afterwards), the resources of Yarrel.exe in
-// both languages, and Yarrel.exe started as a program. ctest runs this program a second time
-// with a Japanese locale, where every text must be the Japanese one.
+// the save question answered Yes or No, setscan.ini afterwards). ctest runs this program a
+// second time with a Japanese locale, where every text must be the Japanese one.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -67,8 +66,82 @@ TEST_F(YarrelDialog, ListsTheDriversThatOfferALanguageChoice) {
         EXPECT_EQ(SelectedScanner(d), UserTexts().allScanners);
         EXPECT_EQ(LanguagesShown(d), WithDefault(kToolsLanguages));
         EXPECT_EQ(SelectedLanguage(d), UserTexts().defaultLanguage);
+        // Every driver was unloaded again after its question, listed or not.
+        for (const wchar_t *file : {L"orvafb.zrd", L"orvadf.zrd", L"orvals.zrd", L"noexport.zrd"})
+            EXPECT_EQ(GetModuleHandleW((QuilmetPath() + L"\\" + file).c_str()), nullptr) << ToUtf8(file);
         Click(d, IDCANCEL);
     });
+}
+
+TEST_F(YarrelDialog, ADriverWithoutANameIsListedWithAnEmptyText) {
+    Install({L"nameless.zrd", L"orvafb.zrd", L"jextools.loc"});
+    PutFile(L"nameless.loc", Utf16Marked(L"1036=Français\r\n"));
+    RunDialog([](HWND d) {
+        const std::vector<std::wstring> entries = ScannerEntries(d);
+        ASSERT_EQ(entries.size(), 3u);
+        EXPECT_EQ(Sorted({entries[0], entries[1]}), Sorted({L"", kFlatbed}));
+        const LRESULT nameless = entries[0].empty() ? 0 : 1;
+        const auto *item = reinterpret_cast<const DriverItem *>(SendMessageW(ScannerBox(d), CB_GETITEMDATA, nameless, 0));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(lstrcmpiW(item->path, (QuilmetPath() + L"\\nameless.zrd").c_str()), 0) << ToUtf8(item->path);
+        SendMessageW(ScannerBox(d), CB_SETCURSEL, nameless, 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SCANNER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(ScannerBox(d)));
+        EXPECT_EQ(LanguagesShown(d), WithDefault({{1036, L"Français"}}));
+        Click(d, IDCANCEL);
+    });
+}
+
+TEST_F(YarrelDialog, ADriverSettingNamingNoListedDriverSelectsAllScanners) {
+    InstallSamples();
+    for (const wchar_t *driver : {L"orvals", L"ghost"}) {  // left out, not installed
+        SCOPED_TRACE(ToUtf8(driver));
+        SetIni(L"Scanner", L"Driver", driver);
+        RunDialog([](HWND d) {
+            EXPECT_EQ(SelectedScanner(d), UserTexts().allScanners);
+            EXPECT_EQ(LanguagesShown(d), WithDefault(kToolsLanguages));
+            Click(d, IDCANCEL);
+        });
+    }
+}
+
+TEST_F(YarrelDialog, WithoutAQuilmetFolderOnlyAllScannersIsListed) {
+    CleanQuilmet();
+    ASSERT_EQ(GetFileAttributesW(QuilmetPath().c_str()), INVALID_FILE_ATTRIBUTES);
+    RunDialog([](HWND d) {
+        EXPECT_EQ(ScannerEntries(d), std::vector<std::wstring>{UserTexts().allScanners});
+        EXPECT_FALSE(IsWindowEnabled(ScannerBox(d)));
+        const auto *item = reinterpret_cast<const DriverItem *>(SendMessageW(ScannerBox(d), CB_GETITEMDATA, 0, 0));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(lstrcmpiW(item->path, (QuilmetPath() + L"\\sdk.loc").c_str()), 0) << ToUtf8(item->path);
+        EXPECT_EQ(LanguagesShown(d), WithDefault({}));
+        EXPECT_EQ(SelectedLanguage(d), UserTexts().defaultLanguage);
+        Click(d, IDCANCEL);
+    });
+}
+
+// The drivers are loaded only after the dialog is on screen, so that a slow driver does not
+// keep the user looking at nothing.
+TEST_F(YarrelDialog, TheDialogIsShownBeforeTheDriversAreLoaded) {
+    InstallSamples();
+    static LRESULT entriesWhenShown;
+    entriesWhenShown = -1;
+    HHOOK hook = SetWindowsHookExW(
+        WH_CALLWNDPROCRET,
+        [](int code, WPARAM wp, LPARAM lp) CALLBACK -> LRESULT {
+            const auto *m = reinterpret_cast<const CWPRETSTRUCT *>(lp);
+            if (code == HC_ACTION && m->message == WM_SHOWWINDOW && m->wParam && IsLangDialog(m->hwnd) &&
+                entriesWhenShown < 0)
+                entriesWhenShown = SendMessageW(GetDlgItem(m->hwnd, IDC_SCANNER), CB_GETCOUNT, 0, 0);
+            return CallNextHookEx(nullptr, code, wp, lp);
+        },
+        nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    RunDialog([](HWND d) {
+        EXPECT_EQ(ScannerEntries(d).size(), 3u);
+        Click(d, IDCANCEL);
+    });
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(entriesWhenShown, 0);
 }
 
 TEST_F(YarrelDialog, TheDriverSettingPreselectsItsEntryAndStoredLanguage) {
@@ -213,6 +286,97 @@ TEST_F(YarrelDialog, SwitchingScannersAsksFirstAndNoGoesBackToThePreviousEntry) 
     EXPECT_EQ(IniValue(IniText(), "orvafb", "iLanguage"), std::nullopt);
 }
 
+TEST_F(YarrelDialog, AScannerBoxLeftWithoutSelectionGoesBackToTheShownEntry) {
+    InstallSamples();
+    QuestionAnswerer answers({IDYES});
+    RunDialog([](HWND d) {
+        ChooseLanguage(d, L"English");
+        SendMessageW(ScannerBox(d), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_SCANNER, CBN_SELCHANGE), reinterpret_cast<LPARAM>(ScannerBox(d)));
+        EXPECT_EQ(SelectedScanner(d), UserTexts().allScanners);
+        EXPECT_EQ(SelectedLanguage(d), L"English");  // nothing chosen: nothing asked, nothing lost
+        Click(d, IDCANCEL);
+    });
+    EXPECT_TRUE(answers.asked.empty());
+}
+
+// setscan.ini made a folder cannot be written. The user is told why, and the dialog neither
+// closes nor switches as if the choice had been stored; once the file can be written, the same
+// change is asked about again and stored.
+TEST_F(YarrelDialog, AFailedSaveIsShownAndKeepsTheDialogOpenWithTheChange) {
+    InstallSamples();
+    ASSERT_TRUE(CreateDirectoryW(SetScanPath().c_str(), nullptr));
+    ForgetCachedSettings();
+    QuestionAnswerer answers({IDYES, IDOK, IDYES, IDOK, IDYES});
+    const INT_PTR result = RunDialog([&answers](HWND d) {
+        ChooseLanguage(d, L"日本語");
+        Click(d, IDOK);
+        EXPECT_TRUE(IsWindowVisible(d));
+        ChooseScanner(d, kFlatbed);
+        EXPECT_EQ(SelectedScanner(d), UserTexts().allScanners);
+        EXPECT_EQ(LanguagesShown(d), WithDefault(kToolsLanguages));
+        EXPECT_EQ(SelectedLanguage(d), L"日本語");
+        EXPECT_EQ(answers.asked.size(), 4u);
+
+        ASSERT_TRUE(RemoveDirectoryW(SetScanPath().c_str()));
+        ForgetCachedSettings();
+        Click(d, IDOK);
+    });
+    EXPECT_EQ(result, IDOK);
+    ASSERT_EQ(answers.asked.size(), 5u);
+    wchar_t reason[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_ACCESS_DENIED, 0, reason,
+                   512, nullptr);
+    std::wstring expected = reason;
+    while (!expected.empty() && (expected.back() == L'\n' || expected.back() == L'\r' || expected.back() == L' '))
+        expected.pop_back();
+    ASSERT_FALSE(expected.empty());
+    for (size_t i : {1u, 3u}) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(answers.asked[i].caption, UserTexts().caption);
+        EXPECT_EQ(answers.asked[i].text, expected);
+        EXPECT_EQ(answers.asked[i].icon, LoadIconW(nullptr, MAKEINTRESOURCEW(32513)));  // IDI_HAND: the stop sign
+    }
+    for (size_t i : {0u, 2u, 4u}) EXPECT_EQ(answers.asked[i].text, UserTexts().question) << i;
+    const std::string ini = IniText();
+    EXPECT_EQ(IniValue(ini, "Options", "iLanguage"), std::optional<std::string>("1041")) << ini;
+    EXPECT_EQ(IniValue(ini, "orvafb", "iLanguage"), std::nullopt) << ini;
+}
+
+// Makes every CB_ADDSTRING of the scanner box fail, as when it runs out of memory.
+WNDPROC g_scannerBoxProc;
+LRESULT CALLBACK RefuseEntries(HWND w, UINT message, WPARAM wp, LPARAM lp) {
+    if (message == CB_ADDSTRING) return CB_ERR;
+    return CallWindowProcW(g_scannerBoxProc, w, message, wp, lp);
+}
+
+// With no scanner entry at all there is no section to store a choice under: Yes goes on
+// without writing anything (not even under an empty section name).
+TEST_F(YarrelDialog, WithoutAnyScannerEntryYesStoresNothing) {
+    InstallSamples();
+    LangDialog state{};
+    state.resources = GetModuleHandleW(nullptr);
+    HWND d = CreateDialogParamW(state.resources, IDD_LANGDIALOG, nullptr, LangDlgProc, reinterpret_cast<LPARAM>(&state));
+    ASSERT_NE(d, nullptr);
+    ShowWindow(d, SW_SHOW);
+    g_scannerBoxProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(ScannerBox(d), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RefuseEntries)));
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && LanguagesShown(d).empty();) PumpFor(20);
+    EXPECT_EQ(SendMessageW(ScannerBox(d), CB_GETCOUNT, 0, 0), 0);
+    EXPECT_FALSE(IsWindowEnabled(ScannerBox(d)));
+    EXPECT_EQ(LanguagesShown(d), WithDefault({}));
+    {
+        QuestionAnswerer answers({IDYES});
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE, LBN_SELCHANGE), reinterpret_cast<LPARAM>(LanguageList(d)));
+        SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(d, IDOK)));
+        EXPECT_EQ(answers.asked.size(), 1u);
+    }
+    EXPECT_FALSE(IsWindowVisible(d)) << "Yes should have ended the dialog";
+    SetWindowLongPtrW(ScannerBox(d), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_scannerBoxProc));
+    DestroyWindow(d);
+    EXPECT_EQ(IniText(), "");
+}
+
 // The default entry is stored as an empty value, which reads back as 0 (as Windows'
 // GetPrivateProfileInt reads it), so a language numbered 0 is then selected.
 TEST_F(YarrelDialog, DefaultIsStoredEmptyAndReadsBackAsLanguageZero) {
@@ -242,7 +406,7 @@ TEST_F(YarrelDialog, OddLocalisationFilesNeitherCrashNorHang) {
     PutFile(L"jextools.loc", Utf16Marked(huge));  // 10 MB, one endless run
     const DWORD start = GetTickCount();
     RunDialog([](HWND d) {
-        EXPECT_EQ(SendMessageW(LanguageList(d), LB_GETCOUNT, 0, 0), 1 + 1000);
+        EXPECT_EQ(SendMessageW(LanguageList(d), LB_GETCOUNT, 0, 0), 1 + 32767);  // all a list box is sure to hold
         ChooseScanner(d, kFlatbed);
         EXPECT_EQ(LanguagesShown(d), WithDefault({}));
         ChooseScanner(d, kFeeder);
@@ -400,210 +564,11 @@ TEST_F(YarrelSettings, LanguagesAreWrittenAsDecimalTextAndReadAsTheirLow16Bits) 
     EXPECT_EQ(WriteLanguage(nullptr, 1), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
-// ---- Resources of Yarrel.exe, both languages, read from the file
-
-struct ParsedItem {
-    DWORD style;
-    short x, y, cx, cy;
-    WORD id;
-    WORD atom;
-    std::wstring cls, text;
-};
-struct ParsedDialog {
-    DWORD style;
-    short cx, cy;
-    std::wstring caption;
-    WORD points;
-    std::wstring font;
-    std::vector<ParsedItem> items;
-};
-
-// A DIALOG (not DIALOGEX) template, as the resource compiler lays it out.
-const WORD *SzOrOrd(const WORD *p, WORD *ord, std::wstring *text) {
-    if (*p == 0xFFFF) {
-        if (ord) *ord = p[1];
-        return p + 2;
-    }
-    std::wstring s;
-    while (*p) s += static_cast<wchar_t>(*p++);
-    if (text) *text = s;
-    return p + 1;
-}
-
-ParsedDialog ParseDialog(const void *resource) {
-    ParsedDialog dialog{};
-    const auto *base = static_cast<const BYTE *>(resource);
-    WORD count;
-    std::memcpy(&dialog.style, base, 4);
-    std::memcpy(&count, base + 8, 2);
-    std::memcpy(&dialog.cx, base + 14, 2);
-    std::memcpy(&dialog.cy, base + 16, 2);
-    const WORD *p = reinterpret_cast<const WORD *>(base + 18);
-    p = SzOrOrd(p, nullptr, nullptr);  // menu
-    p = SzOrOrd(p, nullptr, nullptr);  // class
-    p = SzOrOrd(p, nullptr, &dialog.caption);
-    if (dialog.style & DS_SETFONT) {
-        dialog.points = *p++;
-        p = SzOrOrd(p, nullptr, &dialog.font);
-    }
-    for (WORD i = 0; i < count; ++i) {
-        const BYTE *at = reinterpret_cast<const BYTE *>(p);
-        at = base + ((at - base + 3) & ~3);
-        ParsedItem item{};
-        std::memcpy(&item.style, at, 4);
-        std::memcpy(&item.x, at + 8, 2);
-        std::memcpy(&item.y, at + 10, 2);
-        std::memcpy(&item.cx, at + 12, 2);
-        std::memcpy(&item.cy, at + 14, 2);
-        std::memcpy(&item.id, at + 16, 2);
-        p = reinterpret_cast<const WORD *>(at + 18);
-        p = SzOrOrd(p, &item.atom, &item.cls);
-        p = SzOrOrd(p, nullptr, &item.text);
-        const WORD extra = *p++;
-        p = reinterpret_cast<const WORD *>(reinterpret_cast<const BYTE *>(p) + extra);
-        dialog.items.push_back(item);
-    }
-    return dialog;
-}
-
-std::wstring StringOf(HMODULE module, UINT id, LANGID language) {
-    HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(6), MAKEINTRESOURCEW(id / 16 + 1), language);
-    if (!found) return L"<no table>";
-    const auto *p = static_cast<const WORD *>(LockResource(LoadResource(module, found)));
-    for (UINT i = 0; i < id % 16; ++i) p += 1 + *p;
-    return std::wstring(reinterpret_cast<const wchar_t *>(p + 1), *p);
-}
-
-std::string ToUtf8Text(const std::wstring &text) {
-    char out[512] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out - 1, nullptr, nullptr);
-    return out;
-}
-
-struct ExeModule {
-    HMODULE module = LoadLibraryExW(L"Yarrel.exe", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ~ExeModule() {
-        if (module) FreeLibrary(module);
-    }
-};
-
-TEST(YarrelResources, DialogsAndStringsInEnglishAndJapanese) {
-    ExeModule exe;
-    ASSERT_NE(exe.module, nullptr);
-    for (const YarrelTexts *t : {&kEnglishTexts, &kJapaneseTexts}) {
-        SCOPED_TRACE(t == &kEnglishTexts ? "English" : "Japanese");
-        HRSRC found = FindResourceExW(exe.module, MAKEINTRESOURCEW(5), L"LANGDIALOG", t->language);
-        ASSERT_NE(found, nullptr);
-        const ParsedDialog d = ParseDialog(LockResource(LoadResource(exe.module, found)));
-        EXPECT_EQ(d.style, static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | DS_MODALFRAME |
-                                               DS_SETFONT));
-        EXPECT_EQ(d.cx, 166);
-        EXPECT_EQ(d.cy, t->height);
-        EXPECT_EQ(d.caption, t->caption);
-        EXPECT_EQ(d.points, t->fontPoints);
-        EXPECT_EQ(d.font, t->font);
-
-        struct Row {
-            WORD id, atom;
-            DWORD bits, typeMask, type;
-            short x, y, cx, cy;
-            const wchar_t *text;
-        };
-        const DWORD child = WS_CHILD | WS_VISIBLE;
-        const Row rows[] = {
-            {0xFFFF, 0x82, child, 0x1F, SS_LEFT, 7, 7, 152, 10, t->scannerLabel},
-            {IDC_SCANNER, 0x85, child | WS_VSCROLL, 0x3, CBS_DROPDOWNLIST, 7, 19, 152, 63, L""},
-            {0xFFFF, 0x82, child, 0x1F, SS_LEFT, 7, 37, 152, 10, t->languageLabel},
-            {IDC_LANGUAGE, 0x83, child | LBS_NOTIFY | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 7, 48, 152,
-             76, L""},
-            {IDOK, 0x80, child, 0xF, BS_DEFPUSHBUTTON, 54, static_cast<short>(t->buttonY), 50, 14, t->ok},
-            {IDCANCEL, 0x80, child, 0xF, BS_PUSHBUTTON, 109, static_cast<short>(t->buttonY), 50, 14, t->cancel},
-        };
-        ASSERT_EQ(d.items.size(), std::size(rows));
-        for (size_t i = 0; i < std::size(rows); ++i) {
-            const Row &r = rows[i];
-            const ParsedItem &item = d.items[i];
-            SCOPED_TRACE(i);
-            EXPECT_EQ(item.id, r.id);
-            EXPECT_TRUE(item.cls.empty()) << "class by name, not by its predefined atom: " << ToUtf8Text(item.cls);
-            EXPECT_EQ(item.atom, r.atom);
-            EXPECT_EQ(item.style & r.bits, r.bits);
-            EXPECT_EQ(item.style & r.typeMask, r.type);
-            EXPECT_EQ(item.x, r.x);
-            EXPECT_EQ(item.y, r.y);
-            EXPECT_EQ(item.cx, r.cx);
-            EXPECT_EQ(item.cy, r.cy);
-            EXPECT_EQ(item.text, r.text);
-        }
-
-        EXPECT_EQ(StringOf(exe.module, IDS_CAPTION, t->language), t->caption);
-        EXPECT_EQ(StringOf(exe.module, IDS_SAVEQUESTION, t->language), t->question);
-        EXPECT_EQ(StringOf(exe.module, IDS_NOSCANNER, t->language), t->noScanner);
-        EXPECT_EQ(StringOf(exe.module, IDS_ALLSCANNERS, t->language), t->allScanners);
-        EXPECT_EQ(StringOf(exe.module, IDS_DEFAULT, t->language), t->defaultLanguage);
-    }
-    HRSRC manifest = FindResourceW(exe.module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(manifest, nullptr);
-    const std::string text(static_cast<const char *>(LockResource(LoadResource(exe.module, manifest))),
-                           SizeofResource(exe.module, manifest));
-    EXPECT_NE(text.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""), std::string::npos) << text;
-}
-
-// ---- Yarrel.exe as a program
-
-class YarrelProgram : public YarrelFixture {};
-
-struct Found {
-    DWORD pid;
-    HWND dialog;
-};
-
-HWND DialogOfProcess(DWORD pid) {
-    Found found{pid, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
-            auto *f = reinterpret_cast<Found *>(lp);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == f->pid && IsWindowVisible(w) && ClassOf(w) == "#32770") {
-                f->dialog = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found.dialog;
-}
-
-TEST_F(YarrelProgram, ShowsTheSampleDriversAndExitsWithZero) {
-    InstallSamples();
-    wchar_t command[] = L"Yarrel.exe";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    HWND dialog = nullptr;
-    LRESULT count = 0;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 15000 && count < 3; Sleep(50)) {
-        if (!dialog) dialog = DialogOfProcess(process.dwProcessId);
-        if (dialog) count = SendMessageW(GetDlgItem(dialog, IDC_SCANNER), CB_GETCOUNT, 0, 0);
-    }
-    EXPECT_NE(dialog, nullptr) << "Yarrel.exe showed no dialog";
-    if (dialog) {
-        EXPECT_EQ(WindowTextW(dialog), UserTexts().caption);
-        EXPECT_EQ(count, 3);
-        std::vector<std::wstring> entries = ScannerEntries(dialog);
-        EXPECT_EQ(Sorted(entries), Sorted({kFlatbed, kFeeder, UserTexts().allScanners}));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    }
-    const DWORD waited = WaitForSingleObject(process.hProcess, 10000);
-    EXPECT_EQ(waited, WAIT_OBJECT_0) << "Yarrel.exe did not end";
-    if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-    DWORD code = 99;
-    GetExitCodeProcess(process.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+TEST_F(YarrelSettings, AFailedWriteReturnsTheSystemError) {
+    ASSERT_TRUE(CreateDirectoryW(SetScanPath().c_str(), nullptr));  // a folder cannot be written as a file
+    ForgetCachedSettings();
+    EXPECT_EQ(WriteLanguage(L"Options", 1041), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(WriteLanguage(L"Options", kDefaultLanguage), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
 }  // namespace
