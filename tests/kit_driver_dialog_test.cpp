@@ -152,11 +152,20 @@ struct DialogCalls {
     JEXDRIVER *scanner = nullptr;      // for the preview call-back
     HJEXM image = nullptr;
     LONG previewResult = 1;
+    bool closeOnCallBack = false;      // the application closes the source from the call-back
 } g_dlg;
+
+// What closing the source does from inside a call-back of the driver's dialog.
+void CloseTheSourceIfAsked() {
+    if (!g_dlg.closeOnCallBack) return;
+    EXPECT_EQ(0, k.unload(g_dlg.scanner));
+    EXPECT_EQ(0, k.done());
+}
 
 LONG WINAPI OnScan(DialogRecord *r) {
     ++g_dlg.scans;
     g_dlg.scanRecord = r;
+    CloseTheSourceIfAsked();
     if (g_dlg.destroyOnScan) {
         DestroyWindow(r->window);
         r->window = nullptr;
@@ -166,6 +175,12 @@ LONG WINAPI OnScan(DialogRecord *r) {
 LONG WINAPI OnCancel(LONG *flag) {
     ++g_dlg.cancels;
     g_dlg.cancelFlag = *flag;
+    CloseTheSourceIfAsked();
+    return 0;
+}
+LONG WINAPI OnPreviewClose(LONG, LONG, LONG) {
+    ++g_dlg.previews;
+    CloseTheSourceIfAsked();
     return 0;
 }
 // What the data source's preview request call-back does once it holds a preview image.
@@ -204,6 +219,7 @@ class KitDialog : public KitDriver {
 protected:
     DialogRecord rec{};
     void SetUp() override {
+        KitDriver::SetUp();
         ASSERT_TRUE(jx.dll || jx.Load()) << "jexmdln.dll with its kit exports";
         ASSERT_EQ(0, jx.displayStart());
         g_sink = SinkState{};
@@ -253,6 +269,29 @@ TEST_F(KitDialog, ButtonsCallTheRecordsCallBacks) {
     SendMessageA(rec.window, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(rec.window));
     EXPECT_EQ(-4541, Msg(scanner, 0x126, 1, 1)); // the dialog is gone for the driver too
+}
+
+// The application may close the source from any of the dialog's call-backs: the driver, whose
+// dialog procedure is still running, is taken down once it has returned, with its dialog.
+TEST_F(KitDialog, EveryCallBackMayUnloadTheDriver) {
+    for (const char *button : {"Scan", "Close", "Preview"}) {
+        SCOPED_TRACE(button);
+        g_dlg = DialogCalls{};
+        g_dlg.scanner = &scanner;
+        g_dlg.closeOnCallBack = true;
+        Open(kDialogProfile);
+        ASSERT_EQ(0, Msg(scanner, 0x321, 1681, reinterpret_cast<LONG>(&OnPreviewClose)));
+        rec = {nullptr, 0, 14, &OnScan, &OnCancel};
+        ASSERT_EQ(0, Msg(scanner, 0x125, 0, reinterpret_cast<LONG>(&rec)));
+        HWND window = rec.window;
+        Click(button);
+        EXPECT_EQ(1, g_dlg.scans + g_dlg.cancels + g_dlg.previews);
+        EXPECT_EQ(nullptr, scanner.entry);          // unloaded for the caller at once
+        for (int i = 0; i < 50 && (k.liveDrivers() != 0 || IsWindow(window)); ++i) PumpFor(10);
+        EXPECT_EQ(0, k.liveDrivers());
+        EXPECT_FALSE(IsWindow(window));             // the driver's dialog went with it
+        EXPECT_FALSE(HasCallStarting("74 drivers still loaded"));
+    }
 }
 
 TEST_F(KitDialog, SettingsOnlyDialogMayBeDestroyedFromTheScanCallBack) {

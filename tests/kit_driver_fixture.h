@@ -36,8 +36,33 @@ struct Kit {
     LONG(WINAPI *locCopy)(LPSTR, LPCSTR, LONG);
     LONG(WINAPI *preview)(HINSTANCE, JEXIMAGESINK, HJEXM);
     LONG(WINAPI *localize)(HWND);
+    LONG(WINAPI *jexmLive)(LONG *, LONG *, LONG *);  // jexmdln's live images, zones, palettes
 };
 inline Kit k;
+
+// Loads jexdfltn (again, after a test unloaded it) and takes its entries by ordinal.
+inline bool LoadJexdfltn() {
+    k.dll = LoadLibraryA("jexdfltn.dll");
+    if (!k.dll) return false;
+    auto O = [](int n) { return MAKEINTRESOURCEA(n); };
+    k.init = GetProc<decltype(k.init)>(k.dll, O(73));
+    k.done = GetProc<decltype(k.done)>(k.dll, O(74));
+    k.getSetting = GetProc<decltype(k.getSetting)>(k.dll, O(47));
+    k.putSetting = GetProc<decltype(k.putSetting)>(k.dll, O(48));
+    k.load = GetProc<decltype(k.load)>(k.dll, O(29));
+    k.initDriver = GetProc<decltype(k.initDriver)>(k.dll, O(70));
+    k.scan = GetProc<decltype(k.scan)>(k.dll, O(35));
+    k.unload = GetProc<decltype(k.unload)>(k.dll, O(30));
+    k.errorText = GetProc<decltype(k.errorText)>(k.dll, O(28));
+    k.defProc = GetProc<decltype(k.defProc)>(k.dll, O(23));
+    k.callCount = GetProc<decltype(k.callCount)>(k.dll, "JexKitCallCount");
+    k.getCall = GetProc<decltype(k.getCall)>(k.dll, "JexKitGetCall");
+    k.resetCalls = GetProc<decltype(k.resetCalls)>(k.dll, "JexKitResetCalls");
+    k.liveDrivers = GetProc<decltype(k.liveDrivers)>(k.dll, "JexKitLiveDrivers");
+    k.preview = GetProc<decltype(k.preview)>(k.dll, O(129));
+    return k.init && k.done && k.load && k.initDriver && k.scan && k.unload && k.errorText && k.defProc && k.callCount &&
+           k.getCall && k.resetCalls && k.liveDrivers && k.preview;
+}
 
 inline std::string g_dir;  // this test's own folder for profiles and settings
 
@@ -93,9 +118,19 @@ inline constexpr char kBase[] =
     "[Paper]\nPages=2\n[Page 1]\nBarcodes=3:ABC-1; 1:12345670\n[Page 2]\nSeparator=yes\n[Tag 6001]\nName=Sharpness\n"
     "Capability=0x8101\nValues=0..10/1\nDefault=5\n";
 
+inline bool HasCallStarting(const std::string &prefix) {
+    for (const std::string &c : Calls())
+        if (c.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+// Every test leaves no driver loaded (not even one the last @74 had to take down), no jexmdln
+// object alive and no more GDI objects than it found.
 class KitDriver : public ::testing::Test {
 protected:
     JEXDRIVER scanner{};
+    DWORD gdiObjects = 0;
+    void SetUp() override { gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
     void Open(const std::string &profile = kBase) {
         UseProfile(profile);
         ASSERT_EQ(0, k.init());
@@ -108,6 +143,13 @@ protected:
         }
         k.done();
         EXPECT_EQ(0, k.liveDrivers());
+        EXPECT_FALSE(HasCallStarting("74 drivers still loaded")) << "a driver was left loaded";
+        LONG images = -1, zones = -1, palettes = -1;
+        ASSERT_EQ(0, k.jexmLive(&images, &zones, &palettes));
+        EXPECT_EQ(0, images);
+        EXPECT_EQ(0, zones);
+        EXPECT_EQ(0, palettes);
+        EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiObjects) << "GDI objects left behind";
     }
 };
 
@@ -118,6 +160,8 @@ struct Collected {
     std::vector<BYTE> pixels;  // rows as delivered
     LONG pitch = 0;
     LONG yieldCalls = 0, yieldCancelAt = -1;
+    LONG stripRows = 0;                 // the answer to the strip query (0: no preference)
+    LONG pageEnds = 0, endRows = -1;    // 260 messages and the rows the last one reported
 };
 inline Collected g_got;
 
@@ -157,8 +201,12 @@ inline LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG val
         return k.defProc(rec, message, tag, value);
     }
     case 545:
-        *reinterpret_cast<LONG *>(value) = 0;
+        *reinterpret_cast<LONG *>(value) = g_got.stripRows;
         return 0;
+    case 260:
+        ++g_got.pageEnds;
+        g_got.endRows = tag;
+        return k.defProc(rec, message, tag, value);
     default:
         return k.defProc(rec, message, tag, value);
     }
@@ -171,9 +219,9 @@ inline LONG WINAPI TestYield(void) {
 
 // Chains the collector behind the scanner, scans one page, unloads the collector.
 inline LONG ScanIntoCollector(JEXDRIVER &scanner) {
-    LONG calls = g_got.yieldCalls, cancelAt = g_got.yieldCancelAt;
+    LONG calls = g_got.yieldCalls, cancelAt = g_got.yieldCancelAt, strip = g_got.stripRows;
     g_got = Collected{};
-    g_got.yieldCalls = calls, g_got.yieldCancelAt = cancelAt;
+    g_got.yieldCalls = calls, g_got.yieldCancelAt = cancelAt, g_got.stripRows = strip;
     JEXDRIVER col{};
     EXPECT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
     EXPECT_EQ(0, k.initDriver(&col, nullptr, nullptr));

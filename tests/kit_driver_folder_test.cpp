@@ -197,11 +197,11 @@ TEST_F(KitDriver, UnreadablePageFilesFailNamingTheFile) {
         fwrite(&height, 4, 1, g);
         fclose(g);
     }
-    // p3: 16 bits per pixel, which the kit does not read
+    // p3: 2 bits per pixel, which Windows bitmaps do not have
     WriteBitmap(folder + "\\p3.bmp", 8, 8, 24, {}, false, 3937, [](LONG, LONG) { return DWORD(0); });
     {
         FILE *g = fopen((folder + "\\p3.bmp").c_str(), "r+b");
-        WORD bits = 16;
+        WORD bits = 2;
         fseek(g, 28, SEEK_SET);
         fwrite(&bits, 2, 1, g);
         fclose(g);
@@ -228,9 +228,17 @@ TEST_F(KitDriver, UnreadablePageFilesFailNamingTheFile) {
     EXPECT_EQ(-4531, ScanRgb(scanner));
 }
 
-TEST_F(KitDriver, AnEmptyFolderHasNoPages) {
-    std::string folder = g_dir + "\\nopages";
+// An empty folder is a feeder without paper and a white glass; pages dropped into the folder
+// later are fed once the feeder has run empty, those fed already are not fed again.
+TEST_F(KitDriver, AnEmptyFolderIsRefilledByDroppingPagesIn) {
+    std::string folder = g_dir + "\\droppages";
     CreateDirectoryA(folder.c_str(), nullptr);
+    for (const char *name : {"p0.bmp", "p1.bmp", "p2.bmp", "p3.bmp"}) DeleteFileA((folder + "\\" + name).c_str());
+    std::vector<Rgb> gray;
+    for (int i = 0; i < 256; ++i) gray.push_back({BYTE(i), BYTE(i), BYTE(i)});
+    auto drop = [&](const char *name, BYTE level) {
+        WriteBitmap(folder + "\\" + name, 48, 32, 8, gray, false, 3937, [level](LONG, LONG) { return DWORD(level); });
+    };
     Open(FolderProfile(folder));
     LONG status = -1;
     ASSERT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
@@ -238,7 +246,28 @@ TEST_F(KitDriver, AnEmptyFolderHasNoPages) {
     ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 3));
     EXPECT_EQ(-4531, ScanRgb(scanner));
     ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 2));
-    EXPECT_EQ(-4531, ScanRgb(scanner));                    // nothing on the glass either
+    ASSERT_EQ(0, ScanRgb(scanner));                        // the glass is never empty: a white sheet
+    EXPECT_EQ(std::vector<BYTE>(g_got.pixels.size(), 255), g_got.pixels);
+    drop("p2.bmp", 20);
+    drop("p1.bmp", 10);
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 3));
+    ASSERT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
+    EXPECT_EQ(2, status);                                  // paper again
+    for (BYTE level : {10, 20}) {
+        ASSERT_EQ(0, ScanRgb(scanner));
+        EXPECT_EQ(level, g_got.pixels[0]);
+    }
+    EXPECT_EQ(-4531, ScanRgb(scanner));
+    drop("p0.bmp", 30);                                    // sorts first, but comes after
+    drop("p3.bmp", 40);
+    for (BYTE level : {30, 40}) {
+        ASSERT_EQ(0, ScanRgb(scanner));
+        EXPECT_EQ(level, g_got.pixels[0]);
+    }
+    EXPECT_EQ(-4531, ScanRgb(scanner));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1300, 2));
+    ASSERT_EQ(0, ScanRgb(scanner));                        // now the glass holds the first page
+    EXPECT_EQ(10, g_got.pixels[0]);
 }
 
 // A relative Folder is taken from the profile's own folder; under Wine a Unix path names the

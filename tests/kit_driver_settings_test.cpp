@@ -83,7 +83,10 @@ const std::vector<std::string> kSettings = {
 
 class KitSettings : public KitDriver {
 protected:
-    void SetUp() override { g_store = Store{}; }
+    void SetUp() override {
+        KitDriver::SetUp();
+        g_store = Store{};
+    }
 };
 
 }  // namespace

@@ -21,29 +21,16 @@ int main(int argc, char **argv) {
     g_dir = std::string(tmp) + "kit_driver_test_" + std::to_string(GetCurrentProcessId());
     CreateDirectoryA(g_dir.c_str(), nullptr);
     SetEnvironmentVariableA("JEXKIT_SETTINGS", (g_dir + "\\settings.ini").c_str());
-    k.dll = LoadLibraryA("jexdfltn.dll");
     k.loc = LoadLibraryA("jexlocn.dll");
-    if (!k.dll || !k.loc) return 2;
+    HMODULE jexm = LoadLibraryA("jexmdln.dll");  // the kit is incomplete without it: no test skips
+    if (!LoadJexdfltn() || !k.loc || !jexm) return 2;
     auto O = [](int n) { return MAKEINTRESOURCEA(n); };
-    k.init = GetProc<decltype(k.init)>(k.dll, O(73));
-    k.done = GetProc<decltype(k.done)>(k.dll, O(74));
-    k.getSetting = GetProc<decltype(k.getSetting)>(k.dll, O(47));
-    k.putSetting = GetProc<decltype(k.putSetting)>(k.dll, O(48));
-    k.load = GetProc<decltype(k.load)>(k.dll, O(29));
-    k.initDriver = GetProc<decltype(k.initDriver)>(k.dll, O(70));
-    k.scan = GetProc<decltype(k.scan)>(k.dll, O(35));
-    k.unload = GetProc<decltype(k.unload)>(k.dll, O(30));
-    k.errorText = GetProc<decltype(k.errorText)>(k.dll, O(28));
-    k.defProc = GetProc<decltype(k.defProc)>(k.dll, O(23));
-    k.callCount = GetProc<decltype(k.callCount)>(k.dll, "JexKitCallCount");
-    k.getCall = GetProc<decltype(k.getCall)>(k.dll, "JexKitGetCall");
-    k.resetCalls = GetProc<decltype(k.resetCalls)>(k.dll, "JexKitResetCalls");
-    k.liveDrivers = GetProc<decltype(k.liveDrivers)>(k.dll, "JexKitLiveDrivers");
     k.locOpen = GetProc<decltype(k.locOpen)>(k.loc, O(62));
     k.locLookup = GetProc<decltype(k.locLookup)>(k.loc, O(64));
     k.locCopy = GetProc<decltype(k.locCopy)>(k.loc, O(67));
     k.localize = GetProc<decltype(k.localize)>(k.loc, O(68));
-    k.preview = GetProc<decltype(k.preview)>(k.dll, O(129));
+    k.jexmLive = GetProc<decltype(k.jexmLive)>(jexm, "JexmKitLiveObjects");
+    if (!k.locOpen || !k.locLookup || !k.locCopy || !k.localize || !k.jexmLive) return 2;
     return RUN_ALL_TESTS();
 }
 
@@ -325,6 +312,125 @@ TEST_F(KitDriver, FaultsFireAsTheProfileSays) {
     EXPECT_EQ(0, ScanIntoCollector(scanner));                   // page 2 goes through
 }
 
+// Page faults count across loads in one process, like every other fault: "once" is the first
+// time the page is scanned in the process, "at 2" the second time, "from 2" every time after.
+TEST_F(KitDriver, PageFaultsCountAcrossLoads) {
+    struct Case { const char *when; LONG loads[3]; };
+    const Case cases[] = {{"once", {-4530, 0, 0}}, {"at 2", {0, -4530, 0}}, {"from 2", {0, -4530, -4530}},
+                          {"always", {-4530, -4530, -4530}}};
+    for (const Case &c : cases) {
+        const std::string profile = std::string(kBase) + "[Faults]\nF=page 1, PaperJam, " + c.when + "\n";
+        for (int load = 0; load < 3; ++load) {
+            Open(profile);
+            ASSERT_EQ(0, Msg(scanner, 0x321, 256, 64));
+            ASSERT_EQ(0, Msg(scanner, 0x321, 257, 40));
+            EXPECT_EQ(c.loads[load], ScanIntoCollector(scanner)) << c.when << ", load " << load + 1;
+            EXPECT_EQ(1, g_got.pageEnds) << "a jammed page is ended too";
+            EXPECT_EQ(0, ScanIntoCollector(scanner)) << "page 2";
+            EXPECT_EQ(0, k.unload(&scanner));
+            k.done();
+        }
+    }
+}
+
+// A tag fault fires for messages that carry a tag, not for a pointer or window in the tag word
+// whose low half happens to match.
+TEST_F(KitDriver, TagFaultsOnlyForTagMessages) {
+    static JEXDRIVER col{};
+    const LONG low = reinterpret_cast<LONG>(&col) & 0xFFFF;
+    Open(std::string(kBase) + "[Faults]\nF=tag " + std::to_string(low) + ", Offline, always\nG=tag 1297, Busy, always\n");
+    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
+    EXPECT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
+    EXPECT_EQ(0, Msg(scanner, 0x110, 0, 0));
+    EXPECT_EQ(-4534, Msg(scanner, 0x321, 1297, 1));
+    LONG v;
+    EXPECT_EQ(-4534, Msg(scanner, 0x410, 1297, reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(0, k.unload(&col));
+}
+
+TEST_F(KitDriver, MessagesOfEveryKindAnswerOrRefuse) {
+    Open();
+    char text[64] = {};
+    LONG v = 0, r[2] = {};
+    // 0x413: names of a string tag's choices
+    ASSERT_EQ(0, Msg(scanner, 0x413, 1280 | (1 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_STREQ("Dither 8x8", text);
+    EXPECT_EQ(-4506, Msg(scanner, 0x413, 1280 | (3 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_EQ(-4504, Msg(scanner, 0x413, 282, reinterpret_cast<LONG>(text)));
+    // 0x330-0x332: defaults, whatever the current values
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1281, 10));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 282, 300));
+    ASSERT_EQ(0, Msg(scanner, 0x320, 1294, reinterpret_cast<LONG>("A4")));
+    ASSERT_EQ(0, Msg(scanner, 0x330, 1281, reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(128, v);
+    ASSERT_EQ(0, Msg(scanner, 0x331, 282, reinterpret_cast<LONG>(r)));
+    EXPECT_EQ(150, r[0]);
+    EXPECT_EQ(1, r[1]);
+    ASSERT_EQ(0, Msg(scanner, 0x332, 1294 | (64 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_STREQ("Letter", text);
+    // 0x342: the kind of a tag's value
+    for (auto [tag, kind] : std::vector<std::pair<LONG, LONG>>{{282, 5}, {1411, 2}, {1281, 1}, {6001, 1}}) {
+        ASSERT_EQ(0, Msg(scanner, 0x342, tag, reinterpret_cast<LONG>(&v))) << tag;
+        EXPECT_EQ(kind, v) << tag;
+    }
+    // index -3: a range's step; a list has none
+    ASSERT_EQ(0, Msg(scanner, 0x411, 1281 | (0xFFFD << 16), reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(1, v);
+    ASSERT_EQ(0, Msg(scanner, 0x411, 282 | (0xFFFD << 16), reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(0, v);
+    // read-only tags
+    EXPECT_EQ(-4505, Msg(scanner, 0x321, 1283, 1));
+    EXPECT_EQ(-4505, Msg(scanner, 0x321, 1448, 1));
+    // every choice of 258 disabled: the list is empty, and has no smallest value
+    ASSERT_EQ(0, Msg(scanner, 0x321, 5371, 0x7FFFFFFF));
+    ASSERT_EQ(0, Msg(scanner, 0x410, 258, reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(0, v);
+    EXPECT_EQ(-4506, Msg(scanner, 0x411, 258 | (0xFFFF << 16), reinterpret_cast<LONG>(&v)));
+    // snapshots nest 16 deep
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(0, Msg(scanner, 0x343, 0, 0)) << i;
+    EXPECT_EQ(-4518, Msg(scanner, 0x343, 0, 0));
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(0, Msg(scanner, 0x345, 0, 0)) << i;
+    EXPECT_EQ(-4517, Msg(scanner, 0x344, 0, 0));
+}
+
+JEXDRIVER *g_abortScanner;
+LONG WINAPI YieldThatAborts(void) {
+    ++g_got.yieldCalls;
+    if (g_got.yieldCalls == 1) Msg(*g_abortScanner, 0x606, 0, 0);
+    return 0;  // the application itself does not cancel
+}
+
+TEST_F(KitDriver, AbortStopsThePageAtItsNextStrip) {
+    Open();
+    g_abortScanner = &scanner;
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&YieldThatAborts)));
+    g_got = Collected{};
+    g_got.stripRows = 16;
+    EXPECT_EQ(JEX_ERR_CANCEL, ScanIntoCollector(scanner));
+    EXPECT_EQ(16, g_got.rows);
+    EXPECT_EQ(16, g_got.endRows);
+    EXPECT_EQ(0, ScanIntoCollector(scanner));          // the next page is not aborted
+    g_got.stripRows = 0;
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, 0));
+}
+
+// DelayMs is the time of a whole page, however many strips it comes in.
+TEST_F(KitDriver, DelayIsSpentOverThePageWhateverItsStrips) {
+    Open(std::string(kBase) + "[Scanner]\nDelayMs=120\n");
+    ASSERT_EQ(0, Msg(scanner, 0x321, 282, 75));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 256, 64));
+    ASSERT_EQ(0, Msg(scanner, 0x321, 257, 200));
+    g_got = Collected{};
+    g_got.stripRows = 1;                               // 200 strips, more than milliseconds
+    DWORD start = GetTickCount();
+    ASSERT_EQ(0, ScanIntoCollector(scanner));
+    DWORD spent = GetTickCount() - start;
+    EXPECT_EQ(200, g_got.strips);
+    EXPECT_GE(spent, 110u);
+    EXPECT_LT(spent, 2000u);
+    g_got.stripRows = 0;
+}
+
 TEST_F(KitDriver, OrdinalFaultFailsTheStart) {
     UseProfile(std::string(kBase) + "[Faults]\nF=ordinal 73, Offline, once\n");
     EXPECT_EQ(-4533, k.init());
@@ -355,7 +461,7 @@ TEST(KitLocalisation, LooksUpAndCopiesBounded) {
 // ---- the full chain: scanner -> collector -> JEXMORVA -> a jexmdln image
 TEST_F(KitDriver, JexmWriterFillsTheImage) {
     HMODULE jexm = LoadLibraryA("jexmdln.dll");
-    if (!jexm) GTEST_SKIP() << "jexmdln.dll not built";
+    ASSERT_NE(nullptr, jexm) << "jexmdln.dll not built";
     auto create = GetProc<LONG(WINAPI *)(HJEXM *)>(jexm, MAKEINTRESOURCEA(10));
     auto destroy = GetProc<LONG(WINAPI *)(HJEXM)>(jexm, MAKEINTRESOURCEA(11));
     auto getTag = GetProc<LONG(WINAPI *)(HJEXM, LONG, LONG *)>(jexm, MAKEINTRESOURCEA(13));
@@ -376,6 +482,7 @@ TEST_F(KitDriver, JexmWriterFillsTheImage) {
     ASSERT_EQ(0, k.initDriver(&col, nullptr, nullptr));
     ASSERT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
     ASSERT_EQ(0, Msg(col, 0x110, reinterpret_cast<LONG>(&writer), 0));
+    g_got = Collected{};
     HGLOBAL buf = GlobalAlloc(GHND, 8192);
     EXPECT_EQ(0, k.scan(&scanner, buf, 8192));
     GlobalFree(buf);
@@ -401,6 +508,7 @@ TEST_F(KitDriver, JexmWriterFillsTheImage) {
         }
     EXPECT_EQ(0, wrong);
     destroy(image);
+    FreeLibrary(jexm);
 }
 
 // ---- the driver's own dialogs

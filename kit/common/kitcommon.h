@@ -162,6 +162,10 @@ struct KitProfile {
 LONG KitReadProfile(LPCSTR path, KitProfile *profile, LPSTR error, int errorSize);
 // The built-in profile used when no file is named and none lies beside the libraries.
 void KitDefaultProfile(KitProfile *profile);
+// Lists the *.bmp files of the profile's page folder again when the feeder has run empty: files
+// pageFiles[0..keep-1] (already fed) stay in place, files not among them follow in name order.
+// Returns the number of files added.
+int KitRefillPages(KitProfile *profile, int keep);
 // Error number for a name of the fault vocabulary ("PaperJam", ...) or a number; 0 if unknown.
 LONG KitErrorByName(LPCSTR name);
 
@@ -174,6 +178,12 @@ struct KITHOST {
     // Why the last page failed to load (file name and reason), for jexdfltn @28 to report with
     // KIT_ERR_BADPAGE; the driver calls it before returning that error.
     void(WINAPI *pageError)(LPCSTR text);
+    // Calls the driver makes into its caller's code (dialog buttons, preview, yield) raise this
+    // count while they run: jexdfltn does not unload a driver whose code is still on the stack.
+    volatile LONG *callbacks;
+    // Whether a fault of the profile fires for this call; counted per process by jexdfltn, so
+    // that "once" and "at N" mean the same for pages as for ordinals and messages.
+    LONG(WINAPI *checkFault)(int target, LONG number);
 };
 typedef LONG(WINAPI *KITDRVOPEN)(const KITHOST *host, LPCSTR name, LONG kind, DWORD *instance);
 typedef LONG(WINAPI *KITDRVINIT)(DWORD instance, LPCSTR name, HJEXM image);

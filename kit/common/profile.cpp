@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr LONG kMaxDpi = 10000;
+
 struct ErrorName { const char *name; LONG error; };
 constexpr ErrorName kErrorNames[] = {
     {"NoMemory", KIT_ERR_NOMEMORY},   {"BadArgument", KIT_ERR_BADARG},
@@ -24,6 +26,9 @@ struct Parser {
     int line;
     char *error;
     int errorSize;
+    // where the defaults were given, checked against their choices once the whole file is read
+    int resolutionLine, brightnessLine, contrastLine;
+    int tagDefaultLine[KIT_MAX_CUSTOM];
     LONG Fail(const char *fmt, const char *what) {
         char reason[200];
         snprintf(reason, sizeof reason, fmt, what);
@@ -207,33 +212,44 @@ int CompareNames(const void *a, const void *b) {
     return lstrcmpiA(static_cast<const char *>(a), static_cast<const char *>(b));
 }
 
+int ComparePointedNames(const void *a, const void *b) {
+    return lstrcmpiA(*static_cast<const char *const *>(a), *static_cast<const char *const *>(b));
+}
+
+// The full names of the folder's *.bmp files, sorted by name, at most max of them; *more tells
+// whether the folder holds further ones.
+int ListFolder(const char *folder, char (*names)[MAX_PATH], int max, bool *more) {
+    char pattern[MAX_PATH + 8];
+    snprintf(pattern, sizeof pattern, "%s\\*.bmp", folder);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    int count = 0;
+    *more = false;
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do {
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (count >= max) {
+            *more = true;
+            break;
+        }
+        lstrcpynA(names[count++], fd.cFileName, MAX_PATH);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    qsort(names, count, MAX_PATH, CompareNames);
+    for (int i = 0; i < count; ++i) {
+        char full[2 * MAX_PATH];
+        snprintf(full, sizeof full, "%s\\%s", folder, names[i]);
+        lstrcpynA(names[i], full, MAX_PATH);
+    }
+    return count;
+}
+
 // Lists the *.bmp files of the folder, sorted by name. False when the folder holds more than the
 // kit can feed: better refused at the load than pages silently left out.
 bool ListPages(KitProfile *p) {
-    char pattern[MAX_PATH + 8];
-    snprintf(pattern, sizeof pattern, "%s\\*.bmp", p->pageFolder);
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA(pattern, &fd);
-    p->pageFileCount = 0;
-    if (h == INVALID_HANDLE_VALUE) return true;
-    bool fits = true;
-    do {
-        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        if (p->pageFileCount >= KIT_MAX_PAGE_FILES) {
-            fits = false;
-            break;
-        }
-        lstrcpynA(p->pageFiles[p->pageFileCount++], fd.cFileName, MAX_PATH);
-    } while (FindNextFileA(h, &fd));
-    FindClose(h);
-    if (!fits) return false;
-    qsort(p->pageFiles, p->pageFileCount, MAX_PATH, CompareNames);
-    for (int i = 0; i < p->pageFileCount; ++i) {
-        char full[MAX_PATH];
-        snprintf(full, sizeof full, "%s\\%s", p->pageFolder, p->pageFiles[i]);
-        lstrcpynA(p->pageFiles[i], full, MAX_PATH);
-    }
-    return true;
+    bool more = false;
+    p->pageFileCount = ListFolder(p->pageFolder, p->pageFiles, KIT_MAX_PAGE_FILES, &more);
+    return !more;
 }
 
 KitPageExtra *ExtraFor(KitProfile *p, LONG page) {
@@ -292,6 +308,9 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
         LONG x;
         if (!ParseLong(v, &x) || x < l.min || x > l.max) return ps.Fail("%s: number out of range", key);
         p->*l.field = x;
+        if (l.field == &KitProfile::defaultResolution) ps.resolutionLine = ps.line;
+        if (l.field == &KitProfile::brightnessDefault) ps.brightnessLine = ps.line;
+        if (l.field == &KitProfile::contrastDefault) ps.contrastLine = ps.line;
         return 0;
     }
     if (!lstrcmpiA(key, "Name")) {
@@ -300,23 +319,30 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
         return 0;
     }
     if (!lstrcmpiA(key, "Resolutions")) {
-        if (!ParseChoices(v, &p->resolutions) || (p->resolutions.isRange && p->resolutions.range.min <= 0))
-            return ps.Fail("%s needs a list a,b,c or a range min..max/step", key);
-        return 0;
+        if (!ParseChoices(v, &p->resolutions)) return ps.Fail("%s needs a list a,b,c or a range min..max/step", key);
+        // beyond 10000 dpi the frame's pixel counts no longer fit the scanner's arithmetic
+        const KitLongChoices &r = p->resolutions;
+        bool fits = r.isRange ? r.range.min >= 1 && r.range.max <= kMaxDpi : true;
+        for (int i = 0; !r.isRange && i < r.count; ++i) fits = fits && r.values[i] >= 1 && r.values[i] <= kMaxDpi;
+        return fits ? 0 : ps.Fail("%s: dots per inch from 1 to 10000 only", key);
     }
     if (!lstrcmpiA(key, "Brightness") || !lstrcmpiA(key, "Contrast")) {
         KitLongChoices *c = !lstrcmpiA(key, "Brightness") ? &p->brightness : &p->contrast;
         return ParseChoices(v, c) ? 0 : ps.Fail("%s needs a list a,b,c or a range min..max/step", key);
     }
-    struct D { const char *key; int KitProfile::*count; LONG *(*values)(KitProfile *); int max; };
-    if (!lstrcmpiA(key, "GrayDepths"))
-        return ParseList(v, p->grayDepths, 8, &p->grayDepthCount) ? 0 : ps.Fail("%s needs a list of depths", key);
-    if (!lstrcmpiA(key, "ColorDepths"))
-        return ParseList(v, p->colorDepths, 8, &p->colorDepthCount) ? 0 : ps.Fail("%s needs a list of depths", key);
-    if (!lstrcmpiA(key, "PaletteDepths")) {
-        if (!ParseList(v, p->paletteDepths, 4, &p->paletteDepthCount)) return ps.Fail("%s needs a list of depths", key);
-        for (int i = 0; i < p->paletteDepthCount; ++i)
-            if (p->paletteDepths[i] != 4 && p->paletteDepths[i] != 8) return ps.Fail("%s: only 4 and 8", key);
+    // Only depths the scanner can produce and jexmdln can hold: a profile that offered others
+    // would load and then fail every scan.
+    struct D { const char *key; LONG *values; int *count; int max; int allowed; const char *text; };
+    const D depths[] = {
+        {"GrayDepths", p->grayDepths, &p->grayDepthCount, 8, 1 << 2 | 1 << 4 | 1 << 8, "%s: only 2, 4 and 8 (1 is Bitonal)"},
+        {"ColorDepths", p->colorDepths, &p->colorDepthCount, 8, 1 << 1 | 1 << 2 | 1 << 4 | 1 << 8, "%s: only 1, 2, 4 and 8"},
+        {"PaletteDepths", p->paletteDepths, &p->paletteDepthCount, 4, 1 << 4 | 1 << 8, "%s: only 4 and 8"},
+    };
+    for (const D &d : depths) {
+        if (lstrcmpiA(key, d.key)) continue;
+        if (!ParseList(v, d.values, d.max, d.count)) return ps.Fail("%s needs a list of depths", key);
+        for (int i = 0; i < *d.count; ++i)
+            if (d.values[i] < 1 || d.values[i] > 8 || !(d.allowed & (1 << d.values[i]))) return ps.Fail(d.text, key);
         return 0;
     }
     if (!lstrcmpiA(key, "Halftones"))
@@ -393,7 +419,7 @@ LONG PageKey(Parser &ps, KitPageExtra *e, const char *key, char *v) {
     return ps.Fail("unknown key %s in a [Page N] section", key);
 }
 
-LONG TagKey(Parser &ps, KitCustomTag *c, const char *key, char *v) {
+LONG TagKey(Parser &ps, KitProfile *p, KitCustomTag *c, const char *key, char *v) {
     if (!lstrcmpiA(key, "Kind")) return ParseKind(v, &c->kind) ? 0 : ps.Fail("%s needs long or string", key);
     if (!lstrcmpiA(key, "Capability")) return ParseLong(v, &c->capability) ? 0 : ps.Fail("%s needs a number", key);
     if (!lstrcmpiA(key, "ReadOnly")) return ParseBool(v, &c->readOnly) ? 0 : ps.Fail("%s needs yes or no", key);
@@ -405,16 +431,65 @@ LONG TagKey(Parser &ps, KitCustomTag *c, const char *key, char *v) {
         if (c->kind == KIT_KIND_STRING) return ParseNames(v, &c->strings) ? 0 : ps.Fail("%s needs names separated by ;", key);
         return ParseChoices(v, &c->longs) ? 0 : ps.Fail("%s needs a list or a range", key);
     }
-    if (!lstrcmpiA(key, "Default")) {
+    if (!lstrcmpiA(key, "Default")) {  // checked against Kind and Values at the end of the file
+        if (strlen(v) >= KIT_MAX_NAME) return ps.Fail("%s too long", key);
         lstrcpynA(c->defString, v, KIT_MAX_NAME);
-        if (c->kind == KIT_KIND_LONG && !ParseLong(v, &c->defLong)) return ps.Fail("%s needs a number", key);
+        ps.tagDefaultLine[c - p->customs] = ps.line;
         return 0;
     }
     return ps.Fail("unknown key %s in a [Tag N] section", key);
 }
 
+bool InChoices(const KitLongChoices &c, LONG v) {
+    if (c.isRange)
+        return v >= c.range.min && v <= c.range.max && (static_cast<LONGLONG>(v) - c.range.min) % c.range.step == 0;
+    for (int i = 0; i < c.count; ++i)
+        if (c.values[i] == v) return true;
+    return false;
+}
+
+// The allowed value nearest to v (the first of a list), for defaults the profile left open.
+LONG FitChoice(const KitLongChoices &c, LONG v) {
+    if (InChoices(c, v) || (!c.isRange && c.count == 0)) return v;
+    if (!c.isRange) return c.values[0];
+    if (v <= c.range.min) return c.range.min;
+    if (v > c.range.max) v = c.range.max;
+    return static_cast<LONG>(v - (static_cast<LONGLONG>(v) - c.range.min) % c.range.step);
+}
+
+// A default the profile gave must be one of its choices; one it left open becomes the nearest.
+// autoValue: -3 for a brightness that may default to automatic.
+LONG CheckDefault(Parser &ps, int line, const char *key, const KitLongChoices &c, LONG *v, bool autoValue = false) {
+    if (autoValue && *v == -3) return 0;
+    if (line == 0) {
+        *v = FitChoice(c, *v);
+        return 0;
+    }
+    if (InChoices(c, *v)) return 0;
+    ps.line = line;
+    return ps.Fail("%s is not among the values offered", key);
+}
+
 // Fills what the keys left open and checks that the whole makes a scanner.
 LONG Finish(Parser &ps, KitProfile *p) {
+    LONG rc = CheckDefault(ps, ps.resolutionLine, "DefaultResolution", p->resolutions, &p->defaultResolution);
+    if (rc == 0)
+        rc = CheckDefault(ps, ps.brightnessLine, "BrightnessDefault", p->brightness, &p->brightnessDefault, p->autoBrightness);
+    if (rc == 0) rc = CheckDefault(ps, ps.contrastLine, "ContrastDefault", p->contrast, &p->contrastDefault);
+    for (int i = 0; rc == 0 && i < p->customCount; ++i) {
+        KitCustomTag &c = p->customs[i];
+        int line = ps.tagDefaultLine[i];
+        ps.line = line;
+        if (c.kind == KIT_KIND_LONG) {
+            if (line && !ParseLong(c.defString, &c.defLong)) return ps.Fail("%s needs a number", "Default");
+            if (c.longs.isRange || c.longs.count > 0) rc = CheckDefault(ps, line, "Default", c.longs, &c.defLong);
+        } else if (line && c.strings.count > 0) {
+            bool found = false;
+            for (int k = 0; k < c.strings.count; ++k) found |= !lstrcmpiA(c.strings.names[k], c.defString);
+            if (!found) return ps.Fail("%s is not among the values offered", "Default");
+        }
+    }
+    if (rc != 0) return rc;
     ps.line = 0;
     if (!p->flatbed && !p->feeder) return ps.Fail("%s", "the scanner has neither a flatbed nor a feeder");
     if (p->duplex && !p->feeder) return ps.Fail("%s", "Duplex needs Feeder=yes");
@@ -440,6 +515,32 @@ LONG Finish(Parser &ps, KitProfile *p) {
 }
 
 }  // namespace
+
+int KitRefillPages(KitProfile *p, int keep) {
+    if (!p || !p->pageFolder[0]) return 0;
+    if (keep < 0) keep = 0;
+    if (keep > p->pageFileCount) keep = p->pageFileCount;
+    typedef char Name[MAX_PATH];
+    Name *found = static_cast<Name *>(HeapAlloc(GetProcessHeap(), 0, sizeof(Name) * KIT_MAX_PAGE_FILES));
+    const char **fed = static_cast<const char **>(HeapAlloc(GetProcessHeap(), 0, sizeof(char *) * (keep + 1)));
+    int added = 0;
+    if (found && fed) {
+        bool more = false;
+        int n = ListFolder(p->pageFolder, found, KIT_MAX_PAGE_FILES, &more);
+        for (int i = 0; i < keep; ++i) fed[i] = p->pageFiles[i];
+        qsort(fed, keep, sizeof *fed, ComparePointedNames);
+        p->pageFileCount = keep;
+        for (int i = 0; i < n && p->pageFileCount < KIT_MAX_PAGE_FILES; ++i) {
+            const char *name = found[i];
+            if (bsearch(&name, fed, keep, sizeof *fed, ComparePointedNames)) continue;  // fed already
+            lstrcpynA(p->pageFiles[p->pageFileCount++], found[i], MAX_PATH);
+            ++added;
+        }
+    }
+    if (found) HeapFree(GetProcessHeap(), 0, found);
+    if (fed) HeapFree(GetProcessHeap(), 0, fed);
+    return added;
+}
 
 LONG KitErrorByName(LPCSTR name) {
     for (const ErrorName &e : kErrorNames)
@@ -503,7 +604,7 @@ LONG KitReadProfile(LPCSTR path, KitProfile *p, LPSTR error, int errorSize) {
         snprintf(error, errorSize, "(no profile file named)");
         return KIT_ERR_PROFILE;
     }
-    Parser ps{p->path, 0, error, errorSize};
+    Parser ps{p->path, 0, error, errorSize, 0, 0, 0, {}};
     FILE *f = fopen(p->path, "rb");
     if (!f) return ps.Fail("%s", "cannot open the profile file");
     char buf[1024];
@@ -558,7 +659,7 @@ LONG KitReadProfile(LPCSTR path, KitProfile *p, LPSTR error, int errorSize) {
         case SEC_SCANNER: rc = ScannerKey(ps, p, key, value); break;
         case SEC_PAPER: rc = PaperKey(ps, p, key, value); break;
         case SEC_PAGE: rc = PageKey(ps, page, key, value); break;
-        case SEC_TAG: rc = TagKey(ps, custom, key, value); break;
+        case SEC_TAG: rc = TagKey(ps, p, custom, key, value); break;
         case SEC_FAULTS:
             if (p->faultCount >= KIT_MAX_FAULTS) rc = ps.Fail("%s", "too many faults");
             else if (!ParseFault(value, &p->faults[p->faultCount]))

@@ -15,6 +15,13 @@ Fn Proc(HMODULE m, LPCSTR name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(m, name)));
 }
 
+// Messages whose tag word names a tag; others carry a pointer or a window there (0x110, 0x125,
+// 0x126, 0x348, 0x349), whose low half must not trigger a tag fault by chance.
+bool IsTagMessage(LONG message) {
+    LONG m = message & 0xFFFF;
+    return (m >= 0x310 && m <= 0x347) || (m >= 0x410 && m <= 0x41F);
+}
+
 bool ValidName(const char *name) {
     if (!name[0]) return false;
     for (const char *p = name; *p; ++p)
@@ -38,6 +45,8 @@ const char *KindName(LONG kind) {
     return kind == JEX_LOAD_SCANNER ? "kind 2" : kind == JEX_LOAD_PROCEDURE ? "kind 1" : kind == JEX_LOAD_BYNAME ? "kind 0" : "kind ?";
 }
 
+LONG WINAPI DriverFault(int target, LONG number) { return KitCheckFault(target, number); }
+
 // Opens the driver file "<folder><name>.drv".
 LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
     const char *file = name;
@@ -58,8 +67,9 @@ LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
         FreeLibrary(m);
         return KIT_ERR_BADDRIVER;
     }
+    slot->callbacks = 0;
     KITHOST host = {kind == JEX_LOAD_SCANNER ? &g_kit.profile : nullptr, KitRecordLine, GetModuleHandleA("jexdfltn.dll"),
-                    KitPageError};
+                    KitPageError, &slot->callbacks, DriverFault};
     LONG rc = open(&host, name, kind, &slot->driverInstance);
     if (rc != 0) {
         FreeLibrary(m);
@@ -69,13 +79,19 @@ LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
     return 0;
 }
 
-void ReleaseSlot(KitSlot *slot) {
+// Unloads a slot unless code of it still runs (a call through its record, a scan, a call-back
+// of its dialog), which would return into freed code or a cleared record.
+bool TryRelease(KitSlot *slot) {
+    if (slot->depth > 0 || slot->callbacks > 0) return false;
     if (slot->module) {
-        slot->close(slot->driverInstance);
+        if (slot->close(slot->driverInstance) == KIT_ERR_BUSY) return false;
         FreeLibrary(slot->module);
     }
     ZeroMemory(slot, sizeof *slot);
+    return true;
 }
+
+void CALLBACK ReleaseTimer(HWND, UINT, UINT_PTR, DWORD) { KitReleaseClosing(); }
 
 // "ORVAVS" or "unknown" for a record, for the log.
 const char *RecordName(const JEXDRIVER *record, KitSlot **slotOut) {
@@ -87,11 +103,50 @@ const char *RecordName(const JEXDRIVER *record, KitSlot **slotOut) {
 
 }  // namespace
 
-KitSlot *KitFindSlot(DWORD instance) {
+KitSlot *KitFindSlotAny(DWORD instance) {
     if (instance == 0) return nullptr;
     for (KitSlot &s : g_kit.slots)
         if (s.instance == instance) return &s;
     return nullptr;
+}
+
+KitSlot *KitFindSlot(DWORD instance) {
+    KitSlot *s = KitFindSlotAny(instance);
+    return s && !s->closing ? s : nullptr;
+}
+
+void KitReleaseClosing() {
+    bool pending = false;
+    for (KitSlot &s : g_kit.slots)
+        if (s.instance != 0 && s.closing && !TryRelease(&s)) pending = true;
+    // A dialog's call-back that unloaded its driver returns into the driver: the release waits
+    // for the caller's message loop, which runs again once that code has left.
+    if (pending && !g_kit.releaseTimer) {
+        g_kit.releaseTimer = SetTimer(nullptr, 0, 20, ReleaseTimer);
+    } else if (!pending && g_kit.releaseTimer) {
+        KillTimer(nullptr, g_kit.releaseTimer);
+        g_kit.releaseTimer = 0;
+    }
+}
+
+void KitCloseSlot(KitSlot *slot) {
+    slot->closing = TRUE;
+    // A scan in progress stops at its next strip instead of running on for nobody.
+    if (slot->module && (slot->depth > 0 || slot->callbacks > 0)) slot->entry(slot->driverInstance, 0x606, 0, 0);
+    KitReleaseClosing();
+}
+
+void KitReleaseAll() {
+    for (KitSlot &s : g_kit.slots) {
+        if (s.instance == 0) continue;
+        if (s.module) {
+            s.close(s.driverInstance);
+            FreeLibrary(s.module);
+        }
+        ZeroMemory(&s, sizeof s);
+    }
+    if (g_kit.releaseTimer) KillTimer(nullptr, g_kit.releaseTimer);
+    g_kit.releaseTimer = 0;
 }
 
 KitSlot *KitFindSlotByLibRecord(const JEXLIBRECORD *record) {
@@ -110,26 +165,30 @@ LONG WINAPI KitDriverEntry(DWORD instance, LONG message, LONG tag, LONG value) {
         return KIT_ERR_BADHANDLE;
     }
     LONG rc = 0;
+    char name[32];
+    lstrcpynA(name, slot->name, sizeof name);
+    const LONG kind = slot->kind;
     if (slot->depth >= kMaxDepth) {
         rc = KIT_ERR_BUSY;
     } else {
-        if (slot->kind == JEX_LOAD_SCANNER) {
+        if (kind == JEX_LOAD_SCANNER) {
             rc = KitCheckFault(KIT_FAULT_MESSAGE, message);
-            LONG t = KitCheckFault(KIT_FAULT_TAG, tag & 0xFFFF);
+            LONG t = IsTagMessage(message) ? KitCheckFault(KIT_FAULT_TAG, tag & 0xFFFF) : 0;
             if (rc == 0) rc = t;
         }
         if (rc == 0) {
             ++slot->depth;
             DWORD id = slot->instance;
-            if (slot->kind == JEX_LOAD_PROCEDURE) rc = slot->procedure(&slot->lib, message, tag, value);
+            if (kind == JEX_LOAD_PROCEDURE) rc = slot->procedure(&slot->lib, message, tag, value);
             else rc = slot->entry(slot->driverInstance, message, tag, value);
-            slot = KitFindSlot(id);  // the driver may have been unloaded meanwhile
+            slot = KitFindSlotAny(id);  // the driver may have been unloaded meanwhile: released now
             if (slot) --slot->depth;
+            if (slot && slot->closing) KitReleaseClosing();
         }
     }
     KitFormatMessage(text, sizeof text, message, tag, value, rc);
-    if (slot && slot->kind == JEX_LOAD_SCANNER) KitRecordEnd(rec, "%s", text);
-    else KitRecordEnd(rec, "[%s] %s", slot ? slot->name : "unloaded", text);
+    if (kind == JEX_LOAD_SCANNER) KitRecordEnd(rec, "%s", text);
+    else KitRecordEnd(rec, "[%s] %s", name, text);
     return rc;
 }
 
@@ -144,6 +203,7 @@ LONG WINAPI JexdfltLoadDriver(LONG reserved, const void *nameOrProcedure, JEXDRI
     KitSlot *slot = nullptr;
     char name[32] = {};
     g_kit.lastLoadError[0] = 0;
+    KitReleaseClosing();
     if (!record || !KitWritable(record, sizeof *record) || !nameOrProcedure ||
         (kind != JEX_LOAD_BYNAME && kind != JEX_LOAD_PROCEDURE && kind != JEX_LOAD_SCANNER)) {
         rc = KIT_ERR_BADARG;
@@ -185,11 +245,23 @@ LONG WINAPI JexdfltInitDriver(JEXDRIVER *record, LPCSTR name, HJEXM image) {
     const char *who = RecordName(record, &slot);
     char q[220];
     KitQuote(q, sizeof q, name);
+    char whoCopy[32];
+    lstrcpynA(whoCopy, who, sizeof whoCopy);
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 70);
     if (rc == 0 && !slot) rc = KIT_ERR_BADHANDLE;
-    if (rc == 0 && slot->module) rc = slot->init(slot->driverInstance, name, image);
-    if (rc == 0) slot->initialised = TRUE;
-    KitRecordEnd(rec, "70 JexdfltInitDriver(%s, %s, %s) = %ld", who, q, image ? "image" : "0", rc);
+    if (rc == 0 && slot->module) {
+        DWORD id = slot->instance;
+        ++slot->depth;
+        rc = slot->init(slot->driverInstance, name, image);
+        slot = KitFindSlotAny(id);
+        if (slot) --slot->depth;
+        if (slot && slot->closing) {
+            KitReleaseClosing();
+            slot = nullptr;
+        }
+    }
+    if (rc == 0 && slot) slot->initialised = TRUE;
+    KitRecordEnd(rec, "70 JexdfltInitDriver(%s, %s, %s) = %ld", whoCopy, q, image ? "image" : "0", rc);
     return rc;
 }
 
@@ -197,16 +269,25 @@ LONG WINAPI JexdfltScan(JEXDRIVER *record, HGLOBAL buffer, LONG size) {
     int rec = KitRecordBegin();
     KitSlot *slot;
     const char *who = RecordName(record, &slot);
-    char name[32] = "";
-    if (slot) lstrcpynA(name, who, sizeof name);
+    char name[32];
+    lstrcpynA(name, who, sizeof name);
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 35);
     if (rc == 0 && !slot) rc = KIT_ERR_BADHANDLE;
     if (rc == 0 && (size < 0 || size > 0x1000000 || (size > 0 && (!buffer || GlobalSize(buffer) < static_cast<SIZE_T>(size)))))
         rc = KIT_ERR_BADARG;
     if (rc == 0 && !slot->module) rc = KIT_ERR_BADMESSAGE;
     if (rc == 0 && !slot->initialised) rc = KIT_ERR_NOTINIT;
-    if (rc == 0) rc = slot->scan(slot->driverInstance, buffer, size);
-    KitRecordEnd(rec, "35 JexdfltScan(%s, %ld) = %ld", slot ? name : who, size, rc);
+    if (rc == 0) {
+        // The scan calls the yield call-back, from which the caller may close the source and
+        // unload this driver: the release waits until the scan has returned.
+        DWORD id = slot->instance;
+        ++slot->depth;
+        rc = slot->scan(slot->driverInstance, buffer, size);
+        slot = KitFindSlotAny(id);
+        if (slot) --slot->depth;
+        if (slot && slot->closing) KitReleaseClosing();
+    }
+    KitRecordEnd(rec, "35 JexdfltScan(%s, %ld) = %ld", name, size, rc);
     return rc;
 }
 
@@ -219,12 +300,14 @@ LONG WINAPI JexdfltUnloadDriver(JEXDRIVER *record) {
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 30);
     if (!slot) {
         if (rc == 0) rc = KIT_ERR_BADHANDLE;
-    } else if (slot->depth > 0) {
-        rc = KIT_ERR_BUSY;  // unloading a driver from inside its own call would pull the code away
     } else {
-        ReleaseSlot(slot);  // an injected fault is reported, but the driver goes all the same
+        // An injected fault is reported, but the driver goes all the same. A driver whose code
+        // still runs (the caller unloads it from a call-back) is gone for callers now and is
+        // released when that code has returned.
         if (KitWritable(record, sizeof *record)) ClearRecord(record);
+        KitCloseSlot(slot);
     }
+    KitReleaseClosing();
     KitRecordEnd(rec, "30 JexdfltUnloadDriver(%s) = %ld", name, rc);
     return rc;
 }

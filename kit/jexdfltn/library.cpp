@@ -12,14 +12,22 @@ namespace {
 
 void ReadProfileFile();
 
+// The file an environment variable names (false when it is not set). A relative name is taken
+// from the kit's folder, like every other file of the kit, never from the current folder, which
+// an application changes at will.
+bool PathFromEnvironment(const char *variable, char *path, int size) {
+    char env[MAX_PATH] = {}, joined[2 * MAX_PATH];
+    DWORD n = GetEnvironmentVariableA(variable, env, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return false;
+    bool absolute = env[0] == '\\' || env[0] == '/' || (env[0] && env[1] == ':');
+    snprintf(joined, sizeof joined, "%s%s", absolute ? "" : g_kit.folder, env);
+    DWORD got = GetFullPathNameA(joined, size, path, nullptr);
+    if (got == 0 || got >= static_cast<DWORD>(size)) lstrcpynA(path, joined, size);
+    return true;
+}
+
 void SettingsPath(char *path, int size) {
-    char env[MAX_PATH] = {};
-    DWORD n = GetEnvironmentVariableA("JEXKIT_SETTINGS", env, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) {
-        if (GetFullPathNameA(env, size, path, nullptr) == 0) lstrcpynA(path, env, size);
-        return;
-    }
-    snprintf(path, size, "%sjexkit-settings.ini", g_kit.folder);
+    if (!PathFromEnvironment("JEXKIT_SETTINGS", path, size)) snprintf(path, size, "%sjexkit-settings.ini", g_kit.folder);
 }
 
 // The profile: JEXKIT_PROFILE, else "ORVAVS.ini" beside the library, else the built-in model.
@@ -50,14 +58,11 @@ void ReadProfile() {
 }
 
 void ReadProfileFile() {
-    char env[MAX_PATH] = {}, path[MAX_PATH] = {};
-    DWORD n = GetEnvironmentVariableA("JEXKIT_PROFILE", env, MAX_PATH);
+    char path[MAX_PATH] = {};
     g_kit.profileRead = TRUE;
     g_kit.profileError = 0;
     g_kit.profileErrorText[0] = 0;
-    if (n > 0 && n < MAX_PATH) {
-        if (GetFullPathNameA(env, MAX_PATH, path, nullptr) == 0) lstrcpynA(path, env, MAX_PATH);
-    } else {
+    if (!PathFromEnvironment("JEXKIT_PROFILE", path, MAX_PATH)) {
         snprintf(path, sizeof path, "%sORVAVS.ini", g_kit.folder);
         if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) {
             KitDefaultProfile(&g_kit.profile);
@@ -92,11 +97,15 @@ LONG KitCheckFault(int target, LONG number) {
     return error;
 }
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         InitializeCriticalSection(&g_kit.lock);
         KitModuleFolder(instance, g_kit.folder, MAX_PATH);
         g_kit.nextGeneration = 1;
+    } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        // Unloaded while the process goes on: drivers left loaded would keep their files mapped,
+        // their slots and a modeless dialog on the screen with nobody to serve them.
+        KitReleaseAll();
     }
     return TRUE;
 }
@@ -105,7 +114,9 @@ extern "C" {
 
 LONG WINAPI JexdfltInit(void) {
     int rec = KitRecordBegin();
+    KitReleaseClosing();
     ReadProfile();
+    if (!PathFromEnvironment("JEXKIT_LOG", g_kit.logPath, MAX_PATH)) g_kit.logPath[0] = 0;
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 73);
     if (rc == 0) ++g_kit.startCount;
     KitRecordEnd(rec, "73 JexdfltInit() = %ld", rc);
@@ -116,7 +127,20 @@ LONG WINAPI JexdfltDone(void) {
     int rec = KitRecordBegin();
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 74);
     if (g_kit.startCount > 0) --g_kit.startCount;
+    // The last end of the library takes down what its callers forgot to unload, and says so in
+    // the log, where a test finds the leak.
+    char left[200] = "";
+    if (g_kit.startCount == 0) {
+        for (KitSlot &s : g_kit.slots) {
+            if (s.instance == 0 || s.closing) continue;
+            size_t used = strlen(left);
+            snprintf(left + used, sizeof left - used, "%s%s", used ? ", " : "", s.name);
+            KitCloseSlot(&s);
+        }
+    }
+    KitReleaseClosing();
     KitRecordEnd(rec, "74 JexdfltDone() = %ld", rc);
+    if (left[0]) KitRecord("74 drivers still loaded: %s", left);
     return rc;
 }
 

@@ -33,6 +33,10 @@ struct KitSlot {
     int registeredCount;
     KitRegisteredTag registered[KIT_MAX_REGISTERED];
     int depth;                 // nesting of calls into this slot
+    volatile LONG callbacks;   // the driver's own calls out to its caller in progress (KITHOST)
+    // Unloaded by its caller (@30) or by the last @74, but its code is still running (a scan,
+    // a dialog button's call-back): unknown to callers, released as soon as nothing runs in it.
+    BOOL closing;
 };
 
 struct KitLib {
@@ -45,14 +49,25 @@ struct KitLib {
     char profileErrorText[400];
     char lastLoadError[400];   // detail of the last failed @29
     char pageErrorText[400];   // file and reason of the last page a driver could not read
+    char logPath[MAX_PATH];    // JEXKIT_LOG at the last @73: the call log is appended there too
     KitProfile profile;
     KitSlot slots[KIT_MAX_SLOTS];
     DWORD nextGeneration;
+    UINT_PTR releaseTimer;     // retries the release of closing slots from the message loop
     CRITICAL_SECTION lock;     // guards the call log only; everything else is single-threaded
 };
 extern KitLib g_kit;
 
+// The slot a caller's record names; closing slots are gone for callers.
 KitSlot *KitFindSlot(DWORD instance);
+// Any slot with this instance word, closing or not (to finish a call that was in progress).
+KitSlot *KitFindSlotAny(DWORD instance);
+// Releases every closing slot in which no code runs any more; keeps a timer for the others.
+void KitReleaseClosing();
+// Marks a loaded slot closing (its record is no longer accepted) and releases it if it is idle.
+void KitCloseSlot(KitSlot *slot);
+// Releases every loaded slot at once, running or not (the library itself is being unloaded).
+void KitReleaseAll();
 KitSlot *KitFindSlotByLibRecord(const JEXLIBRECORD *record);
 // True when a fault of the profile fires for this call (counts the call).
 LONG KitCheckFault(int target, LONG number);

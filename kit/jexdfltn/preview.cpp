@@ -10,8 +10,20 @@ namespace {
 
 KitSlot *ScannerSlot() {
     for (KitSlot &s : g_kit.slots)
-        if (s.instance && s.kind == JEX_LOAD_SCANNER) return &s;
+        if (s.instance && !s.closing && s.kind == JEX_LOAD_SCANNER) return &s;
     return nullptr;
+}
+
+// A message to the scanner's driver file, which stays loaded until the call has returned.
+LONG CallScanner(DWORD id, LONG message, LONG value) {
+    KitSlot *slot = KitFindSlot(id);
+    if (!slot || !slot->module) return KIT_ERR_BADHANDLE;
+    ++slot->depth;
+    LONG rc = slot->entry(slot->driverInstance, message, 0, value);
+    slot = KitFindSlotAny(id);
+    if (slot) --slot->depth;
+    if (slot && slot->closing) KitReleaseClosing();
+    return rc;
 }
 
 // Runs the sink's operations, drawing into the memory DC; once the sink has created its zone it
@@ -38,12 +50,12 @@ extern "C" LONG WINAPI JexdfltPreview(HINSTANCE module, JEXIMAGESINK sink, HJEXM
     int rec = KitRecordBegin();
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 129);
     HWND window = nullptr;
-    KitSlot *scanner = nullptr;
+    DWORD scanner = 0;
     if (rc == 0 && (!sink || !image)) rc = KIT_ERR_BADARG;
     if (rc == 0) {
-        scanner = ScannerSlot();
-        if (!scanner) rc = KIT_ERR_BADHANDLE;
-        else rc = scanner->entry(scanner->driverInstance, KIT_MSG_PREVIEWWINDOW, 0, reinterpret_cast<LONG>(&window));
+        KitSlot *slot = ScannerSlot();
+        if (!slot) rc = KIT_ERR_BADHANDLE;
+        else scanner = slot->instance, rc = CallScanner(scanner, KIT_MSG_PREVIEWWINDOW, reinterpret_cast<LONG>(&window));
         if (rc == 0 && !IsWindow(window)) rc = KIT_ERR_NODIALOG;
     }
     RECT area = {};
@@ -65,7 +77,8 @@ extern "C" LONG WINAPI JexdfltPreview(HINSTANCE module, JEXIMAGESINK sink, HJEXM
         if (memory) DeleteDC(memory);
     }
     if (rc == 0) {
-        rc = scanner->entry(scanner->driverInstance, KIT_MSG_PREVIEWBITMAP, 0, reinterpret_cast<LONG>(bitmap));
+        // the sink may have unloaded the scanner meanwhile: then the picture has no taker
+        rc = CallScanner(scanner, KIT_MSG_PREVIEWBITMAP, reinterpret_cast<LONG>(bitmap));
         if (rc == 0) bitmap = nullptr;  // the driver owns it now
     }
     if (bitmap) DeleteObject(bitmap);

@@ -173,7 +173,9 @@ LONG WINAPI JexlocOpen(LPCSTR fileName) {
     LONG rc;
     DWORD n = GetEnvironmentVariableA("JEXKIT_LOCFILE", env, MAX_PATH);
     if (n > 0 && n < MAX_PATH) {
-        lstrcpynA(path, env, sizeof path);
+        // a relative name is taken from the kit's folder, as for the kit's other files
+        bool absolute = env[0] == '\\' || env[0] == '/' || (env[0] && env[1] == ':');
+        snprintf(path, sizeof path, "%s%s", absolute ? "" : g_loc.folder, env);
     } else if (!ok || name[0] == 0 || strchr(name, '\\') || strchr(name, '/') || strchr(name, ':')) {
         path[0] = 0;  // only a plain file name beside the library
     } else {

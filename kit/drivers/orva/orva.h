@@ -48,7 +48,8 @@ struct DriverDialogRecord {
 struct Orva {
     BOOL used;
     KITHOST host;
-    const KitProfile *p;
+    KitProfile *profile;          // this load's own copy: a later @73 re-reads jexdfltn's, not this
+    const KitProfile *p;          // the same, for reading
     int tagCount;
     OrvaTag tags[ORVA_MAX_TAGS];
     OrvaValues cur;
@@ -62,7 +63,6 @@ struct Orva {
     BOOL abortRequested;
     LONG feederTaken;             // pages taken from the feeder
     LONG pagesScanned;            // 35 calls that delivered or failed a page
-    BOOL faultSpent[KIT_MAX_FAULTS];
     // dialogs
     HWND dialog;                  // own modeless dialog (0x125)
     HWND previewArea;             // owner-drawn: white, or the last preview picture
@@ -72,6 +72,20 @@ struct Orva {
 };
 
 Orva *OrvaFromInstance(DWORD instance);
+
+// Raises jexdfltn's count of the driver's calls out to its caller while one runs, so that the
+// caller may unload the driver from inside the call-back without the code vanishing under it.
+struct OrvaCallOut {
+    volatile LONG *count;
+    explicit OrvaCallOut(Orva *o) : count(o->host.callbacks) {
+        if (count) InterlockedIncrement(const_cast<LONG *>(count));
+    }
+    ~OrvaCallOut() {
+        if (count) InterlockedDecrement(const_cast<LONG *>(count));
+    }
+    OrvaCallOut(const OrvaCallOut &) = delete;
+    OrvaCallOut &operator=(const OrvaCallOut &) = delete;
+};
 
 // ---- tags (orvatags.cpp)
 void OrvaBuildTags(Orva *o);
@@ -83,7 +97,9 @@ LONG OrvaDpi(const Orva *o, LONG tag);           // 282 or 283 as whole dots per
 LONG OrvaSetLong(Orva *o, LONG tag, LONG value); // as message 0x321
 LONG OrvaSetString(Orva *o, LONG tag, LPCSTR value);
 LONG OrvaSetDpi(Orva *o, LONG tag, LONG num, LONG den);
-LONG OrvaPaperStatus(const Orva *o);
+LONG OrvaPaperStatus(Orva *o);
+// Pages the feeder holds in all, taken or not; a page folder that ran empty is listed again.
+LONG OrvaFeederPages(Orva *o);
 
 // ---- scan (orvascan.cpp)
 LONG OrvaScan(Orva *o);

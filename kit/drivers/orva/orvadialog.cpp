@@ -68,6 +68,9 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         if (!o || HIWORD(wp) != BN_CLICKED) return FALSE;
         DriverDialogRecord *r = o->dialogRecord;
         bool record = KitReadable(r, sizeof *r);
+        // The call-backs may close the source and unload this driver: jexdfltn keeps the driver
+        // while they run and takes it down once this procedure has returned.
+        OrvaCallOut out(o);
         if (LOWORD(wp) == IDOK && record && r->scan) r->scan(r);
         if (LOWORD(wp) == IDCANCEL && record && r->cancel) {
             LONG flag = 1;

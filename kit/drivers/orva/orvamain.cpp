@@ -44,9 +44,17 @@ LONG WINAPI KitDrvOpen(const KITHOST *host, LPCSTR name, LONG kind, DWORD *insta
     if (!o) return KIT_ERR_TOOMANY;
     ZeroMemory(o, sizeof *o);
     o->snapshots = static_cast<OrvaValues *>(HeapAlloc(GetProcessHeap(), 0, sizeof(OrvaValues) * ORVA_MAX_SNAPSHOTS));
-    if (!o->snapshots) return KIT_ERR_NOMEMORY;
+    o->profile = static_cast<KitProfile *>(HeapAlloc(GetProcessHeap(), 0, sizeof(KitProfile)));
+    if (!o->snapshots || !o->profile) {
+        if (o->snapshots) HeapFree(GetProcessHeap(), 0, o->snapshots);
+        if (o->profile) HeapFree(GetProcessHeap(), 0, o->profile);
+        ZeroMemory(o, sizeof *o);
+        return KIT_ERR_NOMEMORY;
+    }
+    *o->profile = *host->profile;
     o->host = *host;
-    o->p = host->profile;
+    o->host.profile = o->profile;
+    o->p = o->profile;
     o->used = TRUE;
     OrvaBuildTags(o);
     *instance = InstanceOf(o);
@@ -78,8 +86,10 @@ LONG WINAPI KitDrvScan(DWORD instance, HGLOBAL buffer, LONG size) {
 LONG WINAPI KitDrvClose(DWORD instance) {
     Orva *o = OrvaFromInstance(instance);
     if (!o) return KIT_ERR_BADHANDLE;
+    if (o->scanning) return KIT_ERR_BUSY;  // OrvaScan still runs on this instance
     OrvaCloseDialogs(o);
     HeapFree(GetProcessHeap(), 0, o->snapshots);
+    HeapFree(GetProcessHeap(), 0, o->profile);
     ZeroMemory(o, sizeof *o);
     return 0;
 }

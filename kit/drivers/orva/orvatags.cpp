@@ -53,7 +53,8 @@ bool Contains(const LONG *v, int n, LONG x) {
 }
 
 // Pixels of a length in tenths of a millimetre at a resolution.
-LONG Px(LONG mm10, LONG dpi) { return static_cast<LONG>(static_cast<LONGLONG>(mm10) * dpi / 254); }
+LONG Clamp(LONGLONG v) { return v > 0x7FFFFFFF ? 0x7FFFFFFF : v < -0x7FFFFFFF ? -0x7FFFFFFF : static_cast<LONG>(v); }
+LONG Px(LONG mm10, LONG dpi) { return Clamp(static_cast<LONGLONG>(mm10) * dpi / 254); }
 
 bool GrayOn(const Orva *o, LONG d) {
     LONG limit = OrvaLong(o, 5371);
@@ -154,7 +155,7 @@ LONG Fit(const OrvaChoices &c, LONG *v) {
         LONG lo = c.range.min;
         if (*v < lo) *v = lo;
         if (*v > c.range.max) *v = c.range.max;
-        if (c.range.step > 1) *v -= (*v - lo) % c.range.step;
+        if (c.range.step > 1) *v = static_cast<LONG>(*v - (static_cast<LONGLONG>(*v) - lo) % c.range.step);
         return 0;
     }
     if (c.mode == 1) return Contains(c.l, c.count, *v) ? 0 : KIT_ERR_BADVALUE;
@@ -164,8 +165,8 @@ LONG Fit(const OrvaChoices &c, LONG *v) {
 void Rescale(Orva *o, LONG tag, LONG oldDpi, LONG newDpi) {
     if (oldDpi <= 0 || newDpi <= 0 || oldDpi == newDpi) return;
     int pos = Idx(o, tag == 282 ? 286 : 287), len = Idx(o, tag == 282 ? 256 : 257);
-    o->cur.l[pos] = static_cast<LONG>(static_cast<LONGLONG>(o->cur.l[pos]) * newDpi / oldDpi);
-    o->cur.l[len] = static_cast<LONG>(static_cast<LONGLONG>(o->cur.l[len]) * newDpi / oldDpi);
+    o->cur.l[pos] = Clamp(static_cast<LONGLONG>(o->cur.l[pos]) * newDpi / oldDpi);
+    o->cur.l[len] = Clamp(static_cast<LONGLONG>(o->cur.l[len]) * newDpi / oldDpi);
     OrvaChoices c;
     OrvaGetChoices(o, len, &c);
     Fit(c, &o->cur.l[len]);
@@ -214,10 +215,24 @@ void SetDefaults(Orva *o) {
     }
 }
 
-void ResetAll(Orva *o) {
+// What 0x340 with tag 0 leaves alone: the session's call-backs and dialog state, the mode limit
+// the data source set from its settings and the single-page mode the driver remembers.
+bool KeptByResetAll(const OrvaTag &t) {
+    return (t.flags & (ORVA_PTR | ORVA_NOSAVE)) != 0 || t.tag == 5371 || t.tag == 5363;
+}
+
+void ResetAll(Orva *o, bool everything) {
+    OrvaValues kept = o->cur;
     o->cur = o->def;
-    for (int i = 0; i < o->tagCount; ++i)
+    for (int i = 0; i < o->tagCount; ++i) {
+        if (!everything && KeptByResetAll(o->tags[i])) {
+            o->cur.l[i] = kept.l[i];
+            o->cur.num[i] = kept.num[i];
+            o->cur.den[i] = kept.den[i];
+            lstrcpynA(o->cur.s[i], kept.s[i], KIT_MAX_NAME);
+        }
         if (IsFrame(o->tags[i].tag)) o->cur.l[i] = DefaultFrame(o, o->tags[i].tag);
+    }
     NormaliseMode(o);
     NormaliseSource(o);
 }
@@ -303,7 +318,8 @@ LONG ChoiceMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         LONG *out = OutLong(value);
         if (!out) return KIT_ERR_BADARG;
         if (msg == 0x415) *out = c.mode == 2 ? 0x20000 : 0x40000;
-        else *out = c.mode == 2 ? (c.range.max - c.range.min) / c.range.step + 1 : c.count;
+        else *out = c.mode == 2 ? Clamp((static_cast<LONGLONG>(c.range.max) - c.range.min) / (c.range.step > 0 ? c.range.step : 1) + 1)
+                                : c.count;
         return 0;
     }
     if (msg == 0x413) {
@@ -324,7 +340,9 @@ LONG ChoiceMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         else if (index >= 0 && c.range.min + static_cast<LONGLONG>(index) * c.range.step <= c.range.max) n = c.range.min + index * c.range.step;
         else return KIT_ERR_BADINDEX;
     } else {
-        if (index == -1 || index == -2) {  // a list's smallest and largest value
+        if ((index == -1 || index == -2) && c.count == 0) {
+            return KIT_ERR_BADINDEX;  // every choice disabled (tag 5371): nothing is smallest
+        } else if (index == -1 || index == -2) {  // a list's smallest and largest value
             n = c.l[0];
             for (int k = 0; k < c.count; ++k)
                 if (index == -1 ? c.l[k] < n : c.l[k] > n) n = c.l[k];
@@ -430,7 +448,7 @@ void OrvaBuildTags(Orva *o) {
     // the resolutions first, since the default frame is measured with them
     o->cur.num[OrvaIndex(o, 282)] = o->def.num[OrvaIndex(o, 282)];
     o->cur.num[OrvaIndex(o, 283)] = o->def.num[OrvaIndex(o, 283)];
-    ResetAll(o);
+    ResetAll(o, true);
 }
 
 LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
@@ -632,11 +650,10 @@ LONG OrvaSetString(Orva *o, LONG tag, LPCSTR value) {
     return 0;
 }
 
-LONG OrvaPaperStatus(const Orva *o) {
+LONG OrvaPaperStatus(Orva *o) {
     if (!o->p->stackSensor && !o->p->paperSensor) return 0;
     if (OrvaLong(o, 1300) == 2) return 2;
-    LONG available = o->p->pageFolder[0] ? o->p->pageFileCount : o->p->generatedPages;
-    return o->feederTaken < available ? 2 : 1;
+    return o->feederTaken < OrvaFeederPages(o) ? 2 : 1;
 }
 
 LONG OrvaTagMessage(Orva *o, LONG msg, LONG tag, LONG value) {
@@ -652,7 +669,7 @@ LONG OrvaTagMessage(Orva *o, LONG msg, LONG tag, LONG value) {
     }
     case 0x340: {
         if ((tag & 0xFFFF) == 0) {
-            ResetAll(o);
+            ResetAll(o, false);
             return 0;
         }
         int i = OrvaIndex(o, tag & 0xFFFF);
