@@ -55,7 +55,7 @@ TEST(OpenClose, DriverCallsInOrder) {
                              "74 JexdfltDone() = 0",
                          });
     EXPECT_EQ(calls.size(), 5u);
-    EXPECT_EQ(kit.LiveDrivers(), 0);
+    EXPECT_TRUE(kit.NoDriversLeft());
     EXPECT_EQ(kit.LiveImageObjects(), 0);
     EXPECT_EQ(kit.Setting(kSection, "InvertColor"), "0") << "written back even if never present";
     EXPECT_EQ(kit.Setting(kSection, "Prefeed"), "1") << "no stack sensor: prefeed on";
@@ -186,7 +186,7 @@ TEST(StoredDriverError, ReportedOnceAndClearedByATransferTriplet) {
     EXPECT_EQ(error, -4530);
     EXPECT_EQ(kit.src().Call(&app, DG_CONTROL, 0x8002, MSG_GET, &error), TWRC_FAILURE);
     EXPECT_EQ(error, 0) << "read once";
-    EXPECT_EQ(kit.LiveDrivers(), 0);
+    EXPECT_TRUE(kit.NoDriversLeft());
 }
 
 TEST(StoredDriverError, TransferTripletClearsIt) {
@@ -242,7 +242,7 @@ TEST(FailureRule, StartLoadAndInitialisationFailuresShowOneBox) {
         } else {
             EXPECT_EQ(FindCall(calls, "msg 0x343"), -1) << "no driver to tell";
         }
-        EXPECT_EQ(kit.LiveDrivers(), 0) << r.fault;
+        EXPECT_TRUE(kit.NoDriversLeft()) << r.fault;
         // The source stays closed: a capability call is out of sequence.
         TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
         EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_FAILURE,

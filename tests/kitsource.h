@@ -89,6 +89,12 @@ public:
         auto live = GetProc<KitLiveDriversFn>(GetModuleHandleA("jexdfltn.dll"), "JexKitLiveDrivers");
         return live ? live() : -1;
     }
+    // No driver is loaded, and none was left for the libraries' end to take down.
+    bool NoDriversLeft() const {
+        for (const std::string &c : Calls())
+            if (c.rfind("74 drivers still loaded", 0) == 0) return false;
+        return LiveDrivers() == 0;
+    }
     LONG LiveImageObjects() const {
         auto live = GetProc<JexmLiveFn>(GetModuleHandleA("jexmdln.dll"), "JexmKitLiveObjects");
         LONG images = 0, zones = 0, palettes = 0;

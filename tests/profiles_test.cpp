@@ -34,7 +34,7 @@ TEST(Profiles, EverySampleOpensAndClosesWithoutLeaks) {
             EXPECT_EQ(cc, TWCC_OPERATIONERROR);
             EXPECT_EQ(box.answered, 1);
         }
-        EXPECT_EQ(kit.LiveDrivers(), 0);
+        EXPECT_TRUE(kit.NoDriversLeft());
         EXPECT_EQ(kit.LiveImageObjects(), 0);
         EXPECT_EQ(CountCalls(kit.Calls(), "73 JexdfltInit() = 0"), CountCalls(kit.Calls(), "74 JexdfltDone()"));
     }
@@ -132,7 +132,7 @@ TEST(DriverErrors, QuietAndCancelHalves) {
         CbtAutoAnswer box(IDOK);
         EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
         EXPECT_EQ(box.answered, 0);
-        EXPECT_EQ(kit.LiveDrivers(), 0);
+        EXPECT_TRUE(kit.NoDriversLeft());
     }
     // 0xFFFF0000: both halves read as "nothing", yet it is an error.
     {
@@ -141,7 +141,7 @@ TEST(DriverErrors, QuietAndCancelHalves) {
         CbtAutoAnswer box(IDOK);
         EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
         EXPECT_EQ(box.answered, 1);
-        EXPECT_EQ(kit.LiveDrivers(), 0);
+        EXPECT_TRUE(kit.NoDriversLeft());
     }
     // 0xEE52xxxx and 0xxxxxEE52 are cancels.
     for (DWORD error : {0xEE521234u, 0xFFFFEE52u, 0x8001EE52u}) {
