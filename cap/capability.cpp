@@ -119,11 +119,16 @@ TW_UINT16 CapabilityGet(TW_UINT16 msg, TW_CAPABILITY *cap) {
     return rc;
 }
 
-TW_UINT16 SetFailed(TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) {
-    SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_SET %s  returns TWRC_FAILURE with Condition Code==%s",
-             CapName(cap->Cap), ccName);
+// The failure line of MSG_SET and MSG_RESET, with the code they set.
+TW_UINT16 Failed(TW_UINT16 msg, TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) {
+    SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY %s %s  returns TWRC_FAILURE with Condition Code==%s",
+             MessageName(msg), CapName(cap->Cap), ccName);
     gState.ConditionCode = cc;
     return TWRC_FAILURE;
+}
+TW_UINT16 SetFailed(TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) { return Failed(MSG_SET, cap, ccName, cc); }
+TW_UINT16 ResetFailed(TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) {
+    return Failed(MSG_RESET, cap, ccName, cc);
 }
 
 // MSG_SET
@@ -148,13 +153,6 @@ TW_UINT16 CapabilitySet(TW_CAPABILITY *cap) {
     }
     SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_SET %s  returns TWRC_SUCCESS ", CapName(cap->Cap));
     return TWRC_SUCCESS;
-}
-
-TW_UINT16 ResetFailed(TW_CAPABILITY *cap, const char *ccName, TW_UINT16 cc) {
-    SdkPrint(kLogTwainApi, "DG_CONTROL DAT_CAPABILITY MSG_RESET %s  returns TWRC_FAILURE with Condition Code==%s",
-             CapName(cap->Cap), ccName);
-    gState.ConditionCode = cc;
-    return TWRC_FAILURE;
 }
 
 // MSG_RESET

@@ -5,22 +5,6 @@ namespace {
 
 constexpr TW_UINT16 CCAP_QUIETERRORS = 0x8100;
 
-struct OneValue {
-    TW_UINT16 type;
-    TW_UINT32 item;
-};
-OneValue TakeOneValue(TW_CAPABILITY &cap) {
-    EXPECT_EQ(cap.ConType, TWON_ONEVALUE);
-    OneValue v{};
-    if (auto *p = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer))) {
-        v = {p->ItemType, p->Item};
-        GlobalUnlock(cap.hContainer);
-    }
-    GlobalFree(cap.hContainer);
-    cap.hContainer = nullptr;
-    return v;
-}
-
 HGLOBAL NewOneValue(TW_UINT16 type, TW_UINT32 item) {
     HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, sizeof(TW_ONEVALUE));
     *static_cast<TW_ONEVALUE *>(GlobalLock(h)) = TW_ONEVALUE{type, item};
@@ -91,7 +75,7 @@ TEST_F(Capabilities, QuietErrorsSetGetReset) {
     cap = {CCAP_QUIETERRORS, TWON_ONEVALUE, mine};
     EXPECT_TWAIN(kit.src(), &app, Cap(MSG_SET, cap), TWRC_SUCCESS, 0);
     EXPECT_EQ(cap.hContainer, mine);
-    OneValue answered = TakeOneValue(cap);
+    OneValueAnswer answered = TakeOneValue(cap);
     EXPECT_EQ(answered.type, TWTY_BOOL);
     EXPECT_EQ(answered.item, 1u);
     cap = {CCAP_QUIETERRORS, TWON_DONTCARE16, nullptr};

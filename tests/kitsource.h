@@ -108,6 +108,23 @@ private:
     std::unique_ptr<Source> src_;
 };
 
+// The one-value answer of a capability call; frees the container.
+struct OneValueAnswer {
+    TW_UINT16 type;
+    TW_UINT32 item;
+};
+inline OneValueAnswer TakeOneValue(TW_CAPABILITY &cap) {
+    EXPECT_EQ(cap.ConType, TWON_ONEVALUE);
+    OneValueAnswer v{0xFFFF, 0xDEADBEEF};
+    if (auto *p = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer))) {
+        v = {p->ItemType, p->Item};
+        GlobalUnlock(cap.hContainer);
+    }
+    GlobalFree(cap.hContainer);
+    cap.hContainer = nullptr;
+    return v;
+}
+
 // Index of the first call at or after `from` that starts with prefix; -1 when none.
 inline int FindCall(const std::vector<std::string> &calls, const std::string &prefix, int from = 0) {
     for (int i = std::max(from, 0); i < static_cast<int>(calls.size()); ++i)

@@ -43,13 +43,9 @@ TEST(Profiles, EverySampleOpensAndClosesWithoutLeaks) {
 TW_UINT32 QuerySupport(KitSource &kit, TW_IDENTITY &app, TW_UINT16 capCode) {
     TW_CAPABILITY cap{capCode, TWON_DONTCARE16, nullptr};
     if (kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_QUERYSUPPORT, &cap) != TWRC_SUCCESS) return 0xDEAD;
-    EXPECT_EQ(cap.ConType, TWON_ONEVALUE);
-    auto *ov = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer));
-    EXPECT_EQ(ov->ItemType, TWTY_INT32);
-    TW_UINT32 value = ov->Item;
-    GlobalUnlock(cap.hContainer);
-    GlobalFree(cap.hContainer);
-    return value;
+    const OneValueAnswer answer = TakeOneValue(cap);
+    EXPECT_EQ(answer.type, TWTY_INT32);
+    return answer.item;
 }
 
 TEST(Probes, DriverDefinedCapabilitiesAnswerQuerySupport) {
@@ -112,11 +108,9 @@ TEST(Probes, SinglePageModeSetsTheTransferCount) {
         ExpectInOrder(kit.Calls(), r.calls);
         TW_CAPABILITY cap{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
         ASSERT_EQ(kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap), TWRC_SUCCESS);
-        auto *ov = static_cast<TW_ONEVALUE *>(GlobalLock(cap.hContainer));
-        EXPECT_EQ(ov->ItemType, TWTY_INT16);
-        EXPECT_EQ(static_cast<TW_INT16>(ov->Item), r.count);
-        GlobalUnlock(cap.hContainer);
-        GlobalFree(cap.hContainer);
+        const OneValueAnswer answer = TakeOneValue(cap);
+        EXPECT_EQ(answer.type, TWTY_INT16);
+        EXPECT_EQ(static_cast<TW_INT16>(answer.item), r.count);
         kit.Close(app);
     }
 }
