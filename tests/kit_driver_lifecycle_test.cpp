@@ -38,13 +38,17 @@ LONG ScanOnce(JEXDRIVER &scanner) {
 
 }  // namespace
 
+// Opens the scanner with the test collector chained behind it and the closing yield call-back.
+#define OPEN_WITH_COLLECTOR(col)                                                                 \
+    Open();                                                                                      \
+    JEXDRIVER col{};                                                                             \
+    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));              \
+    ASSERT_EQ(0, k.initDriver(&col, nullptr, nullptr));                                         \
+    ASSERT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));                         \
+    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&YieldThatCloses)))
+
 TEST_F(KitDriver, TheSourceMayCloseFromTheYieldCallBackDuringAScan) {
-    Open();
-    JEXDRIVER col{};
-    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
-    ASSERT_EQ(0, k.initDriver(&col, nullptr, nullptr));
-    ASSERT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
-    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&YieldThatCloses)));
+    OPEN_WITH_COLLECTOR(col);
     g_got = Collected{};
     g_close = CloseFromYield{&scanner, &col, true, JEX_ERR_CANCEL, 0};
     JEXDRIVER stale = scanner;
@@ -65,12 +69,7 @@ TEST_F(KitDriver, TheSourceMayCloseFromTheYieldCallBackDuringAScan) {
 }
 
 TEST_F(KitDriver, AScannerUnloadedDuringItsScanStopsAtTheNextStripAndEndsThePage) {
-    Open();
-    JEXDRIVER col{};
-    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
-    ASSERT_EQ(0, k.initDriver(&col, nullptr, nullptr));
-    ASSERT_EQ(0, Msg(scanner, 0x110, reinterpret_cast<LONG>(&col), 0));
-    ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&YieldThatCloses)));
+    OPEN_WITH_COLLECTOR(col);
     g_got = Collected{};
     g_got.stripRows = 10;
     g_close = CloseFromYield{&scanner, nullptr, false, 0, 0};  // the call-back says "go on"

@@ -177,13 +177,10 @@ LONG WINAPI KitDriverEntry(DWORD instance, LONG message, LONG tag, LONG value) {
             if (rc == 0) rc = t;
         }
         if (rc == 0) {
-            ++slot->depth;
-            DWORD id = slot->instance;
-            if (kind == JEX_LOAD_PROCEDURE) rc = slot->procedure(&slot->lib, message, tag, value);
-            else rc = slot->entry(slot->driverInstance, message, tag, value);
-            slot = KitFindSlotAny(id);  // the driver may have been unloaded meanwhile: released now
-            if (slot) --slot->depth;
-            if (slot && slot->closing) KitReleaseClosing();
+            rc = KitCallInside(slot, [&](KitSlot *s) {
+                return kind == JEX_LOAD_PROCEDURE ? s->procedure(&s->lib, message, tag, value)
+                                                  : s->entry(s->driverInstance, message, tag, value);
+            });
         }
     }
     KitFormatMessage(text, sizeof text, message, tag, value, rc);
@@ -250,15 +247,9 @@ LONG WINAPI JexdfltInitDriver(JEXDRIVER *record, LPCSTR name, HJEXM image) {
     LONG rc = KitCheckFault(KIT_FAULT_ORDINAL, 70);
     if (rc == 0 && !slot) rc = KIT_ERR_BADHANDLE;
     if (rc == 0 && slot->module) {
-        DWORD id = slot->instance;
-        ++slot->depth;
-        rc = slot->init(slot->driverInstance, name, image);
-        slot = KitFindSlotAny(id);
-        if (slot) --slot->depth;
-        if (slot && slot->closing) {
-            KitReleaseClosing();
-            slot = nullptr;
-        }
+        const DWORD id = slot->instance;
+        rc = KitCallInside(slot, [&](KitSlot *s) { return s->init(s->driverInstance, name, image); });
+        slot = KitFindSlot(id);  // gone if it was unloaded during its initialisation
     }
     if (rc == 0 && slot) slot->initialised = TRUE;
     KitRecordEnd(rec, "70 JexdfltInitDriver(%s, %s, %s) = %ld", whoCopy, q, image ? "image" : "0", rc);
@@ -279,13 +270,8 @@ LONG WINAPI JexdfltScan(JEXDRIVER *record, HGLOBAL buffer, LONG size) {
     if (rc == 0 && !slot->initialised) rc = KIT_ERR_NOTINIT;
     if (rc == 0) {
         // The scan calls the yield call-back, from which the caller may close the source and
-        // unload this driver: the release waits until the scan has returned.
-        DWORD id = slot->instance;
-        ++slot->depth;
-        rc = slot->scan(slot->driverInstance, buffer, size);
-        slot = KitFindSlotAny(id);
-        if (slot) --slot->depth;
-        if (slot && slot->closing) KitReleaseClosing();
+        // unload this driver.
+        rc = KitCallInside(slot, [&](KitSlot *s) { return s->scan(s->driverInstance, buffer, size); });
     }
     KitRecordEnd(rec, "35 JexdfltScan(%s, %ld) = %ld", name, size, rc);
     return rc;

@@ -64,6 +64,20 @@ KitSlot *KitFindSlot(DWORD instance);
 KitSlot *KitFindSlotAny(DWORD instance);
 // Releases every closing slot in which no code runs any more; keeps a timer for the others.
 void KitReleaseClosing();
+// Runs call(slot), a call into the slot's driver, with the slot marked busy: an unload from
+// inside the call (a yield or dialog call-back closing the source) only marks the slot closing,
+// and the slot is released here once the call has returned.
+template <class Call>
+LONG KitCallInside(KitSlot *slot, Call call) {
+    const DWORD id = slot->instance;
+    ++slot->depth;
+    const LONG rc = call(slot);
+    if (KitSlot *again = KitFindSlotAny(id)) {
+        --again->depth;
+        if (again->closing) KitReleaseClosing();
+    }
+    return rc;
+}
 // Marks a loaded slot closing (its record is no longer accepted) and releases it if it is idle.
 void KitCloseSlot(KitSlot *slot);
 // Releases every loaded slot at once, running or not (the library itself is being unloaded).

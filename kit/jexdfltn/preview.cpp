@@ -18,12 +18,7 @@ KitSlot *ScannerSlot() {
 LONG CallScanner(DWORD id, LONG message, LONG value) {
     KitSlot *slot = KitFindSlot(id);
     if (!slot || !slot->module) return KIT_ERR_BADHANDLE;
-    ++slot->depth;
-    LONG rc = slot->entry(slot->driverInstance, message, 0, value);
-    slot = KitFindSlotAny(id);
-    if (slot) --slot->depth;
-    if (slot && slot->closing) KitReleaseClosing();
-    return rc;
+    return KitCallInside(slot, [&](KitSlot *s) { return s->entry(s->driverInstance, message, 0, value); });
 }
 
 // Runs the sink's operations, drawing into the memory DC; once the sink has created its zone it
