@@ -86,7 +86,6 @@ void RefreshPageSizes() {
         OfferOwnSizes();
         return;
     }
-    count &= 0xFFFF;
     char *name = reinterpret_cast<char *>(gCapScratch);
     for (LONG s = 0; s < count; ++s) {
         if (DrvChoiceString(kTagPageSize, s, name, kCapScratchBytes) != 0) continue;

@@ -7,15 +7,15 @@ namespace {
 
 constexpr LONG kPaperCodes[kPaperSourceCount] = {2, 3, 4};
 
-LONG LowCount(LONG tag) {
+LONG ChoiceCount(LONG tag) {
     LONG count = 0;
-    if (DrvChoiceCount(tag, &count) != 0) return 0;
-    return count & 0xFFFF;
+    DrvChoiceCount(tag, &count);
+    return count;
 }
 
 void ReadPaperChoices(BOOL offered[kPaperSourceCount]) {
     for (int i = 0; i < kPaperSourceCount; ++i) offered[i] = FALSE;
-    const LONG count = LowCount(kTagPaperSource);
+    const LONG count = ChoiceCount(kTagPaperSource);
     for (LONG c = 0; c < count; ++c) {
         LONG v = 0;
         if (DrvChoiceLong(kTagPaperSource, c, &v) != 0) continue;
@@ -61,7 +61,7 @@ void ProbeImageTypes() {
     gCaps.bGrayOffered = gCaps.bRgbOffered = gCaps.bPaletteOffered = FALSE;
     SettingsBracket bracket;
     DrvSetLong(kTagSamplesPerPixel, 1);
-    const LONG depths = LowCount(kTagBitsPerSample);
+    const LONG depths = ChoiceCount(kTagBitsPerSample);
     for (LONG i = 0; i < depths; ++i) {
         LONG bps = 0;
         if (DrvChoiceLong(kTagBitsPerSample, i, &bps) == 0 && bps > 1) gCaps.bGrayOffered = TRUE;

@@ -42,7 +42,13 @@ LONG DrvDefaultRatio(LONG tag, DriverRatio *value) {
     return DriverCall(kMsgDefaultRatio, tag, reinterpret_cast<LONG>(value));
 }
 LONG DrvDefaultString(LONG tag, char *buffer, int size) { return StringCall(kMsgDefaultString, tag, buffer, size); }
-LONG DrvChoiceCount(LONG tag, LONG *count) { return DriverCall(kMsgChoiceCount, tag, reinterpret_cast<LONG>(count)); }
+// Choice indexes travel in 16 bits: only the low half of the driver's count is ever used.
+LONG DrvChoiceCount(LONG tag, LONG *count) {
+    LONG n = 0;
+    const LONG r = DriverCall(kMsgChoiceCount, tag, reinterpret_cast<LONG>(&n));
+    if (count) *count = r == 0 ? (n & 0xFFFF) : 0;
+    return r;
+}
 LONG DrvChoiceFlags(LONG tag, LONG *flags) { return DriverCall(kMsgChoiceFlags, tag, reinterpret_cast<LONG>(flags)); }
 LONG DrvChoiceLong(LONG tag, LONG index, LONG *value) {
     return DriverCall(kMsgChoiceLong, WithHigh(tag, index), reinterpret_cast<LONG>(value));
@@ -62,7 +68,6 @@ LONG DrvValueKind(LONG tag, LONG *kind) { return DriverCall(kMsgValueKind, tag, 
 bool DrvChoicesInclude(LONG tag, LONG value) {
     LONG count = 0;
     if (DrvChoiceCount(tag, &count) != 0) return false;
-    count &= 0xFFFF;
     for (LONG i = 0; i < count; ++i) {
         LONG v = 0;
         if (DrvChoiceLong(tag, i, &v) == 0 && v == value) return true;

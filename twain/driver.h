@@ -95,7 +95,7 @@ LONG DrvSetString(LONG tag, const char *text);
 LONG DrvDefaultLong(LONG tag, LONG *value);
 LONG DrvDefaultRatio(LONG tag, DriverRatio *value);
 LONG DrvDefaultString(LONG tag, char *buffer, int size);
-LONG DrvChoiceCount(LONG tag, LONG *count);
+LONG DrvChoiceCount(LONG tag, LONG *count);  // the low 16 bits of the count; 0 on failure
 LONG DrvChoiceFlags(LONG tag, LONG *flags);
 LONG DrvChoiceLong(LONG tag, LONG index, LONG *value);
 LONG DrvChoiceRatio(LONG tag, LONG index, DriverRatio *value);

@@ -27,7 +27,7 @@ LONG InitEndorser() {
     LONG count = 0;
     if (DrvChoiceCount(kTagEndorserKinds, &count) == 0) {
         gEndorser.present = 1;
-        for (LONG i = 0; i < (count & 0xFFFF); ++i) {
+        for (LONG i = 0; i < count; ++i) {
             LONG kind = 0;
             if (DrvChoiceLong(kTagEndorserKinds, i, &kind) != 0) continue;
             if (kind == 1) gEndorser.text = 1;

@@ -13,7 +13,6 @@ namespace {
 constexpr SHORT kHighQuiet = -4401;  // errors the driver has already reported itself
 constexpr SHORT kCancelHalf = static_cast<SHORT>(JEX_ERR_CANCEL);
 
-
 // Takes the window's messages until the dialog takes one or the shared count of messages it did
 // not take passes 5, so a busy queue cannot stall the scan.
 bool ServeDialog(HWND dialog, int &dropped) {
