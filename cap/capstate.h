@@ -17,7 +17,6 @@ inline constexpr TW_UINT16 kDriverCapReadOnly = 1;
 enum PaperSource : int { kPaperFlatbed = 0, kPaperFeeder = 1, kPaperDuplex = 2, kPaperSourceCount = 3 };
 
 struct CapState {
-    TW_UINT16 CurrentUnits;                 // ICAP_UNITS; read by the unit conversions and the dialogs
     BOOL bGrayOffered;                      // pixel-type probe
     BOOL bRgbOffered;
     BOOL bPaletteOffered;

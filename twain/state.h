@@ -30,6 +30,7 @@ struct DsState {
     BOOL bInvertColor;
     BOOL bQueryFeederEmpty;
     TW_INT16 curXferCount;     // CAP_XFERCOUNT
+    TW_UINT16 CurrentUnits;    // ICAP_UNITS; read by the unit conversions and the dialogs
     BOOL bReportDriverErrors;  // MSG_SET of CCAP_QUIETERRORS; MSG_RESET clears it
     LONG LastDriverError;      // failing handlers; the 0x8002 read and each transfer triplet clear it
     BOOL bLocFileOpened;       // localisation file opened (first MSG_OPENDS)

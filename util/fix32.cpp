@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 
-#include "cap/capstate.h"
 #include "twain/state.h"
 #include "util/values.h"
 
@@ -86,7 +85,7 @@ TW_UINT16 ValueToLong(TW_UINT16 itemType, TW_UINT32 value32, LONG *value) {
 }
 
 TW_UINT16 ResolutionToFix32(DriverRatio ratio, TW_FIX32 *fix32) {
-    switch (gCaps.CurrentUnits) {
+    switch (gState.CurrentUnits) {
     case TWUN_INCHES:
         break;
     case TWUN_CENTIMETERS: {

@@ -1,7 +1,6 @@
 // Code maps, FIX32/rational arithmetic and unit conversions against values worked out by hand.
 #include <gtest/gtest.h>
 
-#include "cap/capstate.h"
 #include "twain/state.h"
 #include "util/values.h"
 
@@ -103,20 +102,20 @@ TEST(Fix32, ValueToRatioAndLong) {
 
 TEST(Fix32, ResolutionInCurrentUnits) {
     TW_FIX32 f{};
-    gCaps.CurrentUnits = TWUN_INCHES;
+    gState.CurrentUnits = TWUN_INCHES;
     EXPECT_EQ(ResolutionToFix32({300, 1}, &f), TWRC_SUCCESS);
     EXPECT_FIX(f, 300, 0);
-    gCaps.CurrentUnits = TWUN_CENTIMETERS;  // 30000/254: 118 rest 28; 28 * (65536/254 = 258)
+    gState.CurrentUnits = TWUN_CENTIMETERS;  // 30000/254: 118 rest 28; 28 * (65536/254 = 258)
     EXPECT_EQ(ResolutionToFix32({300, 1}, &f), TWRC_SUCCESS);
     EXPECT_FIX(f, 118, 7224);
-    gCaps.CurrentUnits = TWUN_PIXELS;
+    gState.CurrentUnits = TWUN_PIXELS;
     EXPECT_EQ(ResolutionToFix32({300, 1}, &f), TWRC_SUCCESS);
     EXPECT_FIX(f, 1, 0);
-    gCaps.CurrentUnits = TWUN_POINTS;
+    gState.CurrentUnits = TWUN_POINTS;
     gState.ConditionCode = 0;
     EXPECT_EQ(ResolutionToFix32({300, 1}, &f), TWRC_FAILURE);
     EXPECT_EQ(gState.ConditionCode, TWCC_BADVALUE);
-    gCaps.CurrentUnits = TWUN_INCHES;
+    gState.CurrentUnits = TWUN_INCHES;
 }
 
 TEST(Lengths, DotsToFix32) {
