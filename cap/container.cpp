@@ -148,8 +148,10 @@ TW_UINT16 BuildOneValue(TW_CAPABILITY *cap, TW_UINT16 itemType, TW_UINT32 value)
 TW_UINT16 BuildOneValueStr32(TW_CAPABILITY *cap, const char *text34) {
     return Build(cap, TWON_ONEVALUE, 2 + kStr32Bytes, [&](BYTE *p) {
         Put16(p, TWTY_STR32);
+        // At most 33 characters and always the terminator at byte 33, as the reader expects;
+        // the text may be longer (a driver's name) or shorter than the field.
         memset(p + 2, 0, kStr32Bytes);
-        if (text34) memcpy(p + 2, text34, kStr32Bytes);
+        if (text34) memcpy(p + 2, text34, strnlen(text34, kStr32Bytes - 1));
     });
 }
 

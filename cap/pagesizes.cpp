@@ -50,11 +50,12 @@ void OfferOwnSizes() {
     const bool haveMax = DrvGetRatio(kTagXResolution, &res) == 0 && res.num > 0 && res.den > 0 &&
                          DrvChoiceLong(kTagWidth, kChoiceMax, &maxW) == 0 &&
                          DrvChoiceLong(kTagLength, kChoiceMax, &maxL) == 0;
-    // Tenths of a millimetre, with the same rounding as the millimetre conversion.
-    const LONG maxWidth = haveMax ? PixelsToTenthsMm(maxW, res.num, res.den) : LONG_MAX;
-    const LONG maxLength = haveMax ? PixelsToTenthsMm(maxL, res.num, res.den) : LONG_MAX;
+    // Tenths of a millimetre, with the same rounding as the millimetre conversion; a maximum that
+    // cannot be read sets no limit. The 1 % allowance is added in 64 bits.
+    const long long maxWidth = PixelsToTenthsMm(maxW, res.num, res.den);
+    const long long maxLength = PixelsToTenthsMm(maxL, res.num, res.den);
     for (const NamedPageSize &n : kNamedPageSizes) {
-        if (n.width > maxWidth + maxWidth / 100 || n.length > maxLength + maxLength / 100) continue;
+        if (haveMax && (n.width > maxWidth + maxWidth / 100 || n.length > maxLength + maxLength / 100)) continue;
         for (PageSizeEntry *e = PageSizeTable + 1; e->code != -1; ++e) {
             const LONG w = e->widthMm * 10, l = e->heightMm * 10;
             if (labs(w - n.width) <= n.width / 100 && labs(l - n.length) <= n.length / 100) {
@@ -71,7 +72,11 @@ LONG PixelsToMm(LONG pixels, LONG num, LONG den) { return (PixelsToTenthsMm(pixe
 
 LONG PixelsToTenthsMm(LONG pixels, LONG num, LONG den) {
     if (num <= 0) return 0;
-    const long long tenths = (static_cast<long long>(pixels) * 254 * den + num / 2) / num;
+    long long scaled = 0;
+    // pixels x 254 x den can pass 64 bits for a driver's absurd numbers: saturate those.
+    if (__builtin_mul_overflow(static_cast<long long>(pixels) * 254, static_cast<long long>(den), &scaled))
+        return (pixels < 0) != (den < 0) ? LONG_MIN : LONG_MAX;
+    const long long tenths = (scaled + num / 2) / num;
     return tenths > LONG_MAX ? LONG_MAX : tenths < LONG_MIN ? LONG_MIN : static_cast<LONG>(tenths);
 }
 

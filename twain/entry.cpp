@@ -127,6 +127,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         gState.hOwnInstance = instance;
         gState.AppIdentity.Id = 0;
         gState.DSIdentity.Id = 0;
+        gState.curXferCount = -1;  // all pages, until an open reads the driver's mode
         break;
     case DLL_PROCESS_DETACH:
         // At process exit other threads are gone, possibly holding the log's lock, and the

@@ -55,7 +55,7 @@ const char *Lookup(const CodeName *table, TW_UINT16 code) {
 const char *TwrcName(TW_UINT16 code) {
     static char text[16];
     if (const char *name = Lookup(kReturnCodes, code)) return name;
-    wsprintfA(text, "%d", static_cast<int>(static_cast<TW_INT16>(code)));
+    wsprintfA(text, "%u", static_cast<unsigned>(code));
     return text;
 }
 

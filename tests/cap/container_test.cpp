@@ -54,19 +54,26 @@ TEST(Build, OneValueIsSixBytesWithAFullWordItem) {
 
 TEST(Build, StringAndFrameOneValues) {
     TW_CAPABILITY cap{};
-    char text[34] = "abc";
-    text[33] = 'z';  // copied whole, padding included
-    ASSERT_EQ(BuildOneValueStr32(&cap, text), TWRC_SUCCESS);
-    auto b = Bytes(cap.hContainer);
-    ASSERT_EQ(b.size(), 36u);
-    EXPECT_EQ(b[0], TWTY_STR32);
-    EXPECT_EQ(memcmp(&b[2], text, 34), 0);
-    GlobalFree(cap.hContainer);
+    // At most 33 characters, then zeros to the end of the field: a longer name is cut.
+    struct Row {
+        std::string text, stored;
+    };
+    const std::string long40(40, 'n');
+    const Row rows[] = {{"abc", "abc"}, {std::string(33, 'x'), std::string(33, 'x')}, {long40, long40.substr(0, 33)}};
+    for (const Row &r : rows) {
+        ASSERT_EQ(BuildOneValueStr32(&cap, r.text.c_str()), TWRC_SUCCESS);
+        auto b = Bytes(cap.hContainer);
+        ASSERT_EQ(b.size(), 36u);
+        EXPECT_EQ(b[0], TWTY_STR32);
+        std::vector<BYTE> field(34, 0);
+        memcpy(field.data(), r.stored.data(), r.stored.size());
+        EXPECT_EQ(std::vector<BYTE>(b.begin() + 2, b.end()), field) << r.text;
+        GlobalFree(cap.hContainer);
+    }
 
     TW_FRAME f{{1, 2}, {3, 4}, {5, 6}, {7, 8}};
     ASSERT_EQ(BuildOneValueFrame(&cap, &f), TWRC_SUCCESS);
-    b = Bytes(cap.hContainer);
-    EXPECT_EQ(b, (std::vector<BYTE>{8, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8, 0}));
+    EXPECT_EQ(Bytes(cap.hContainer), (std::vector<BYTE>{8, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8, 0}));
     GlobalFree(cap.hContainer);
 }
 
@@ -181,6 +188,18 @@ TEST(Read, HostileContainersAreRefusedNotRead) {
     AppContainer good(TWON_ENUMERATION, Enum16(3, 1, 0, {10, 20, 30}));
     EXPECT_EQ(GetContainerValue(&good.cap, &type, &value), TWRC_SUCCESS);
     EXPECT_EQ(value, 20u);
+    // Applications size an enumeration as its 14 header bytes and the items, without the padding
+    // that the structure's declaration adds: exactly that is enough, a byte less is not.
+    auto int32s = Enum16(2, 1, 0, {0x1111, 0x2222, 0x3333, 0x4444}, TWTY_INT32);
+    ASSERT_EQ(int32s.size(), 22u);
+    AppContainer exact(TWON_ENUMERATION, int32s);
+    EXPECT_EQ(GetContainerValue(&exact.cap, &type, &value), TWRC_SUCCESS);
+    EXPECT_EQ(value, 0x44443333u);
+    int32s.pop_back();
+    AppContainer byteShort(TWON_ENUMERATION, int32s);
+    gState.ConditionCode = 0;
+    EXPECT_EQ(GetContainerValue(&byteShort.cap, &type, &value), TWRC_FAILURE);
+    EXPECT_EQ(gState.ConditionCode, TWCC_BADVALUE);
 }
 
 TEST(Read, EnumerationIndexesAndCapacity) {
@@ -271,10 +290,13 @@ TEST(Dump, OneValueLines) {
     EXPECT_EQ(DumpOf(cap), L{"bool: true"});
     BuildOneValue(&cap, TWTY_BOOL, 0);
     EXPECT_EQ(DumpOf(cap), L{"bool: false"});
-    char full[34];
-    memset(full, 'x', sizeof full);  // no terminator at all
-    BuildOneValueStr32(&cap, full);
-    EXPECT_EQ(DumpOf(cap), L{"STR32: [" + std::string(34, 'x') + "]"});
+    std::vector<BYTE> full(36, 'x');  // an application's text with no terminator at all
+    full[0] = TWTY_STR32;
+    full[1] = 0;
+    AppContainer unterminated(TWON_ONEVALUE, full);
+    TW_CAPABILITY raw = unterminated.cap;
+    unterminated.cap.hContainer = nullptr;  // DumpOf frees it
+    EXPECT_EQ(DumpOf(raw), L{"STR32: [" + std::string(34, 'x') + "]"});
     TW_FRAME f{};
     BuildOneValueFrame(&cap, &f);
     EXPECT_EQ(DumpOf(cap), L{});

@@ -2,6 +2,7 @@
 // that each rule can be pinned with exact sizes.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <map>
 #include <string>
@@ -18,6 +19,7 @@ struct FakeDriver {
     std::vector<std::pair<std::string, std::pair<LONG, LONG>>> sizes;  // name -> width, length
     bool hasSizeList = true;
     LONG maxWidth = 0, maxLength = 0;
+    bool unreadableMax = false;
     std::string current;
     LONG width = 0, length = 0;
     int brackets = 0;
@@ -54,7 +56,7 @@ LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
         out[1] = 1;
         return 0;
     case kMsgChoiceLong:
-        if (index != kChoiceMax) return -4506;
+        if (index != kChoiceMax || fake.unreadableMax) return -4506;
         if (t == kTagWidth) *out = fake.maxWidth;
         else if (t == kTagLength) *out = fake.maxLength;
         else return -4502;
@@ -139,6 +141,16 @@ TEST_F(Probes, WithoutNamesTheOwnListFitsTheLargestArea) {
     EXPECT_EQ(PageSizeTable[3].stringId, 32);  // Letter
     EXPECT_EQ(PageSizeTable[4].stringId, 10);  // Legal
     EXPECT_EQ(PageSizeTable[1].stringId, 36);  // A4
+
+    // A scan area without a limit: every size of the own list, whether the maximum reads as the
+    // largest number or cannot be read at all.
+    const std::vector<TW_INT16> all{TWSS_A4LETTER, TWSS_USLETTER, TWSS_USLEGAL, TWSS_A5, TWSS_A3};
+    fake.maxWidth = fake.maxLength = LONG_MAX;
+    RefreshPageSizes();
+    EXPECT_EQ(Offered(), all) << "the 1 % allowance on the largest maximum";
+    fake.unreadableMax = true;
+    RefreshPageSizes();
+    EXPECT_EQ(Offered(), all) << "no maximum";
 }
 
 TEST_F(Probes, DriverCapabilityTableKeepsAHundred) {
