@@ -143,12 +143,14 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     }
     RecogniseApplication(gState.AppIdentity);
     gState.DSIdentity = *dsId;
+    TerminateNames(&gState.DSIdentity);
 
-    // Each of the three steps below fails the open on any non-zero result; ChkJexErr decides only
-    // what the user is shown (an error the driver reported itself is not shown again).
+    // An error of the three steps below that the driver has already reported to the user itself
+    // (ChkJexErr answers 0 for it) does not fail the open: the source opens without a driver,
+    // reports the device as off line and refuses what needs the scanner.
     gDriver.entry = nullptr;
     const LONG started = JexdfltInit();
-    if (ChkJexErr(gDriver, started) != 0 || started != 0) {
+    if (ChkJexErr(gDriver, started) != 0) {
         SdkPrint(kLogTwain, "JexdfltInit failed.");
         return OpenFailed(started, true);
     }
@@ -167,24 +169,33 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     gState.bQueryFeederEmpty = ReadQueryFeederEmpty(section);
 
     const LONG loaded = JexdfltLoadDriver(0, family, &gDriver, JEX_LOAD_SCANNER);
-    if (ChkJexErr(gDriver, loaded) != 0 || loaded != 0) {
-        if (DriverLoaded()) JexdfltUnloadDriver(&gDriver);  // a half-done load
-        JexdfltDone();
+    const LONG loadShown = ChkJexErr(gDriver, loaded);
+    if (loaded != 0) {
+        // A failed load may still have filled the record: it is taken down, never called.
+        if (DriverLoaded()) JexdfltUnloadDriver(&gDriver);
         gDriver = JEXDRIVER{};
+    }
+    if (loadShown != 0) {
+        JexdfltDone();
         SdkPrint(kLogTwain, "Loading the ORVA driver returned %08x", loaded);
         return OpenFailed(loaded, true);
     }
-    const LONG initialised = JexdfltInitDriver(&gDriver, family, nullptr);
-    if (ChkJexErr(gDriver, initialised) != 0 || initialised != 0) {
-        JexdfltUnloadDriver(&gDriver);
-        JexdfltDone();
-        gDriver = JEXDRIVER{};
-        SdkPrint(kLogTwain, "Initializing the ORVA driver returned %08x", initialised);
-        return OpenFailed(initialised, true);
+    if (DriverLoaded()) {
+        const LONG initialised = JexdfltInitDriver(&gDriver, family, nullptr);
+        const LONG initShown = ChkJexErr(gDriver, initialised);
+        // A driver that did not initialise is not used, even when it told the user itself.
+        if (initialised != 0) {
+            JexdfltUnloadDriver(&gDriver);
+            gDriver = JEXDRIVER{};
+        }
+        if (initShown != 0) {
+            JexdfltDone();
+            SdkPrint(kLogTwain, "Initializing the ORVA driver returned %08x", initialised);
+            return OpenFailed(initialised, true);
+        }
     }
     DrvSetLong(kTag5374, 0);
     DrvSetLong(kTagModeLimit, ReadLongSetting(section, "INIModeLimit", kDefaultModeLimit));
-    gState.bQueryFeederEmpty = ReadQueryFeederEmpty(section);
 
     LoadDriverCapabilities();
     ProbeImageTypes();
@@ -288,15 +299,16 @@ TW_UINT16 DatIdentity(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
 // ---- Default file transfer target.
 FileXferSetup gFileXfer;
 
-// A name that would not fit, or whose parts cannot be had, leaves the previous target.
+// The format word is always reset; a name that would not fit, or whose parts cannot be had,
+// leaves the previous name.
 void SetDefaultFileXfer() {
     char dir[MAX_PATH];
     const UINT n = GetWindowsDirectoryA(dir, MAX_PATH);
     char name[64] = {};
     const int nameLength = LoadStringA(gState.hOwnInstance, IDS_TRANSFER_FILE, name, sizeof name);
+    gFileXfer.Format = 0;
     if (n == 0 || n >= MAX_PATH || nameLength <= 0) return;
     if (n + 1 + nameLength >= sizeof gFileXfer.FileName) return;
     // The backslash goes in even after a directory that ends in one.
     wsprintfA(gFileXfer.FileName, "%s\\%s", dir, name);
-    gFileXfer.Format = 0;
 }

@@ -14,12 +14,13 @@ constexpr SHORT kHighQuiet = -4401;  // errors the driver has already reported i
 constexpr SHORT kCancelHalf = static_cast<SHORT>(JEX_ERR_CANCEL);
 
 // Takes the window's messages until the dialog takes one or the shared count of messages it did
-// not take passes 5, so a busy queue cannot stall the scan.
+// not take passes 5, so a busy queue cannot stall the scan: one yield drops at most six messages
+// over all the windows it serves.
 bool ServeDialog(HWND dialog, int &dropped) {
     MSG msg;
-    while (dialog && PeekMessageA(&msg, dialog, 0, 0, PM_REMOVE)) {
+    while (dialog && dropped <= 5 && PeekMessageA(&msg, dialog, 0, 0, PM_REMOVE)) {
         if (IsDialogMessageA(dialog, &msg)) return true;
-        if (++dropped > 5) return false;
+        ++dropped;
     }
     return false;
 }

@@ -133,12 +133,12 @@ TEST(DefaultTransferFile, WindowsDirectoryAndOwnName) {
     GetWindowsDirectoryA(dir, MAX_PATH);
     EXPECT_EQ(std::string(gFileXfer.FileName), std::string(dir) + "\\TWAIN001.TMP");
     EXPECT_EQ(gFileXfer.Format, 0);
-    // Without the name string the previous target stays.
+    // Without the name string the previous name stays; the format word is reset all the same.
     gState.hOwnInstance = GetModuleHandleA(nullptr);
     gFileXfer.Format = 2;
     SetDefaultFileXfer();
     EXPECT_EQ(std::string(gFileXfer.FileName), std::string(dir) + "\\TWAIN001.TMP");
-    EXPECT_EQ(gFileXfer.Format, 2);
+    EXPECT_EQ(gFileXfer.Format, 0);
     gState.hOwnInstance = nullptr;
     FreeLibrary(own);
 }

@@ -11,50 +11,52 @@ TEST(OpenClose, DriverCallsInOrder) {
     KitSource kit;
     TW_IDENTITY app = AppId(11);
     EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_SUCCESS, 0);
-    ExpectInOrder(kit.Calls(), {
-                                   "62 JexlocOpen(\"twjex.loc\")",
-                                   "73 JexdfltInit() = 0",
-                                   "115 JexdfltSetVendor(\"Quilmet Systems, Inc.\")",
-                                   "48 JexdfltPutSetting(0, \"ORVAVS\", \"Model\", \"JEX Virtual Scanner\")",
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"QueryFeederEmpty\"",
-                                   "29 JexdfltLoadDriver(0, \"ORVAVS\", kind 2) = 0",
-                                   "70 JexdfltInitDriver(ORVAVS, \"ORVAVS\", 0) = 0",
-                                   "msg 0x321 tag 5374 value 0 = 0",
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"INIModeLimit\"",
-                                   "msg 0x321 tag 5371 value 528482166",  // 0x1F7FFF76 when missing
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"QueryFeederEmpty\"",
-                                   "msg 0x314 tag 0",                     // driver capabilities
-                                   "msg 0x343",                           // pixel-type probe bracket
-                                   "msg 0x321 tag 277 value 1",
-                                   "msg 0x345",
-                                   "msg 0x347",
-                                   "msg 0x310 tag 1283",                  // stack sensor
-                                   "msg 0x410 tag 1300",                  // paper sources
-                                   "msg 0x310 tag 5363",                  // ... in the other mode?
-                                   "msg 0x310 tag 5363",                  // transfer count
-                                   "msg 0x312 tag 1411 len 255",          // endorser
-                                   "msg 0x310 tag 1412",
-                                   "msg 0x410 tag 4204",
-                                   "msg 0x343",                           // page sizes
-                                   "msg 0x410 tag 1294",
-                                   "msg 0x345",
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"Strict\"",
-                                   "msg 0x321 tag 1404 value 0",
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"InvertColor\"",
-                                   "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"Prefeed\"",
-                               });
+    const auto calls = kit.Calls();
+    // The libraries start before the driver loads; the model is named before the load; the
+    // driver is initialised before any message reaches it; discovery runs in its fixed order
+    // (driver capabilities, pixel types, opened, stack sensor, paper sources, transfer mode,
+    // endorser, page sizes) and the last settings are read after it.
+    ExpectInOrder(calls, {
+                             "62 JexlocOpen(\"twjex.loc\")",
+                             "73 JexdfltInit() = 0",
+                             "115 JexdfltSetVendor(\"Quilmet Systems, Inc.\")",
+                             "48 JexdfltPutSetting(0, \"ORVAVS\", \"Model\", \"JEX Virtual Scanner\")",
+                             "29 JexdfltLoadDriver(0, \"ORVAVS\", kind 2) = 0",
+                             "70 JexdfltInitDriver(ORVAVS, \"ORVAVS\", 0) = 0",
+                             "msg 0x321 tag 5374 value 0 = 0",
+                             "msg 0x321 tag 5371 value 528482166",  // 0x1F7FFF76 when missing
+                             "msg 0x314 tag 0",
+                             "msg 0x347",
+                             "msg 0x310 tag 1283",
+                             "msg 0x410 tag 1300",
+                             "msg 0x310 tag 5363",
+                             "msg 0x312 tag 1411 len 255",
+                             "msg 0x410 tag 1294",
+                             "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"Strict\"",
+                             "msg 0x321 tag 1404 value 0",
+                             "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"InvertColor\"",
+                             "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"Prefeed\"",
+                         });
+    EXPECT_LT(FindCall(calls, "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"QueryFeederEmpty\""),
+              FindCall(calls, "29 "))
+        << "the feeder question is read before the driver loads";
+    EXPECT_EQ(CountCalls(calls, "47 JexdfltGetSetting(0, \"JEX Virtual Scanner\", \"QueryFeederEmpty\""), 1);
+    // What the open found out: a driver without single-page mode transfers every page.
+    TW_CAPABILITY count{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
+    ASSERT_EQ(kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &count), TWRC_SUCCESS);
+    EXPECT_EQ(static_cast<TW_INT16>(TakeOneValue(count).item), -1);
     EXPECT_EQ(kit.LiveDrivers(), 1);
     kit.ResetCalls();
     EXPECT_TWAIN(kit.src(), &app, kit.Close(app), TWRC_SUCCESS, 0);
-    auto calls = kit.Calls();
-    ExpectInOrder(calls, {
+    const auto closing = kit.Calls();
+    ExpectInOrder(closing, {
                              "48 JexdfltPutSetting(0, \"JEX Virtual Scanner\", \"InvertColor\", \"0\")",
                              "48 JexdfltPutSetting(0, \"JEX Virtual Scanner\", \"Prefeed\", \"1\")",
                              "msg 0x346",
                              "30 JexdfltUnloadDriver(ORVAVS) = 0",
                              "74 JexdfltDone() = 0",
                          });
-    EXPECT_EQ(calls.size(), 5u);
+    EXPECT_EQ(closing.size(), 5u);
     EXPECT_TRUE(kit.NoDriversLeft());
     EXPECT_EQ(kit.LiveImageObjects(), 0);
     EXPECT_EQ(kit.Setting(kSection, "InvertColor"), "0") << "written back even if never present";
@@ -166,7 +168,7 @@ TEST(OldApplications, CapabilityCodesMapToBadCapUpToProtocol15) {
     }
 }
 
-TEST(StoredDriverError, ReportedOnceAndClearedByATransferTriplet) {
+TEST(StoredDriverError, ReportedOnceThenZero) {
     // The second load of the driver fails: open, switch to reported errors, close, open again.
     KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 29, PaperJam, at 2\n");
     TW_IDENTITY app = AppId(3);
@@ -273,8 +275,8 @@ TEST(FailureRule, CancelIsNeverShown) {
 
 TEST(FailureRule, MissingHostStringsFailWithoutABox) {
     KitSource kit;
-    // A module with no string table: the test program itself.
-    const HINSTANCE record[2] = {GetModuleHandleA(nullptr), nullptr};
+    // A module with no string table.
+    const HINSTANCE record[2] = {GetModuleHandleA("jexmdln.dll"), nullptr};
     kit.src().init()(record);
     TW_IDENTITY app = AppId(3);
     CbtAutoAnswer box(IDOK);
@@ -283,6 +285,65 @@ TEST(FailureRule, MissingHostStringsFailWithoutABox) {
     auto calls = kit.Calls();
     ExpectInOrder(calls, {"73 ", "115 ", "74 "});
     EXPECT_EQ(FindCall(calls, "29 "), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// An error whose high half is -4401 was already shown to the user by the driver: the open goes on
+// without a driver, answers what needs none, sends the driver nothing and closes cleanly.
+TEST(OfflineDriver, OpensWithoutADriverAndClosesCleanly) {
+    const std::string quiet = std::to_string(static_cast<LONG>(0xEECFEE4Bu));  // -4401 / offline
+    struct Row {
+        const char *ordinal;
+        bool unloadedAtOpen;  // the driver was loaded and is taken down again
+    };
+    // ordinal that fails   unloaded at open
+    const Row rows[] = {{"29", false}, {"70", true}};
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::string("ordinal ") + r.ordinal);
+        KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal " + r.ordinal + ", " + quiet + ", once\n");
+        TW_IDENTITY app = AppId(21);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_SUCCESS, 0);
+        EXPECT_EQ(box.answered, 0) << "the driver has told the user";
+        auto calls = kit.Calls();
+        const int failed = FindCall(calls, std::string(r.ordinal) + " ");
+        ASSERT_GE(failed, 0);
+        EXPECT_EQ(FindCall(calls, "msg ", failed + 1), -1) << "no driver message after the failed step";
+        EXPECT_EQ(FindCall(calls, "30 ", failed + 1) >= 0, r.unloadedAtOpen);
+        EXPECT_EQ(kit.LiveDrivers(), 0);
+        // Capabilities that need no driver still answer.
+        TW_CAPABILITY count{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
+        EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &count), TWRC_SUCCESS,
+                     0);
+        EXPECT_EQ(static_cast<TW_INT16>(TakeOneValue(count).item), -1);
+        TW_CAPABILITY caps{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
+        EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &caps), TWRC_SUCCESS,
+                     0);
+        GlobalFree(caps.hContainer);
+        kit.ResetCalls();
+        EXPECT_TWAIN(kit.src(), &app, kit.Close(app), TWRC_SUCCESS, 0);
+        calls = kit.Calls();
+        EXPECT_EQ(FindCall(calls, "msg 0x346"), -1) << "no driver to tell of the close";
+        EXPECT_EQ(FindCall(calls, "30 "), -1);
+        EXPECT_GE(FindCall(calls, "74 JexdfltDone"), 0);
+        EXPECT_TRUE(kit.NoDriversLeft());
+        // The next open, with the driver back, has it again.
+        EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_SUCCESS, 0);
+        EXPECT_EQ(kit.LiveDrivers(), 1);
+        kit.Close(app);
+        EXPECT_TRUE(kit.NoDriversLeft());
+    }
+    // A library that did not start goes on to the load, which then fails and is shown: one box.
+    KitSource kit(std::string(kBasicProfile) + "[Faults]\nF1=ordinal 73, " + quiet + ", once\n");
+    TW_IDENTITY app = AppId(21);
+    CbtAutoAnswer box(IDOK);
+    EXPECT_TWAIN(kit.src(), &app, kit.Open(app), TWRC_FAILURE, TWCC_OPERATIONERROR);
+    EXPECT_EQ(box.answered, 1);
+    ExpectInOrder(kit.Calls(), {"73 ", "29 ", "74 "});
+    EXPECT_TRUE(kit.NoDriversLeft());
 }
 
 }  // namespace
