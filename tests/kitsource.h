@@ -34,15 +34,20 @@ inline void WriteText(const std::string &path, const std::string &text) {
     CloseHandle(f);
 }
 
+// A profile file used where it lies, so that its relative names (a page folder) are taken from
+// its own folder.
+struct ProfileFile {
+    std::string path;
+};
+
 class KitSource {
 public:
+    // The profile text is written into the test's own folder.
     explicit KitSource(const std::string &profile = kBasicProfile) : dir_(TestDir()) {
         WriteText(dir_ + "\\profile.ini", profile);
-        DeleteFileA(SettingsPath().c_str());
-        SetEnvironmentVariableA("JEXKIT_PROFILE", (dir_ + "\\profile.ini").c_str());
-        SetEnvironmentVariableA("JEXKIT_SETTINGS", SettingsPath().c_str());
-        src_ = std::make_unique<Source>();
+        Start(dir_ + "\\profile.ini");
     }
+    explicit KitSource(const ProfileFile &profile) : dir_(TestDir()) { Start(profile.path); }
     ~KitSource() {
         src_.reset();
         SetEnvironmentVariableA("JEXKIT_PROFILE", nullptr);
@@ -104,6 +109,12 @@ public:
     }
 
 private:
+    void Start(const std::string &profilePath) {
+        DeleteFileA(SettingsPath().c_str());
+        SetEnvironmentVariableA("JEXKIT_PROFILE", profilePath.c_str());
+        SetEnvironmentVariableA("JEXKIT_SETTINGS", SettingsPath().c_str());
+        src_ = std::make_unique<Source>();
+    }
     std::string dir_;
     std::unique_ptr<Source> src_;
 };

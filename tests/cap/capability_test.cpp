@@ -1,4 +1,7 @@
-// The capability gate, the supported list and the quiet-errors switch, through the entry.
+// The capability gate, the supported list, set and reset of what is not negotiated and the
+// quiet-errors switch, through the entry.
+#include <iterator>
+
 #include "kitsource.h"
 
 namespace {
@@ -39,6 +42,19 @@ TEST(CapabilityGate, ClosedSourceAndForeignCallers) {
     kit.Close(app);
 }
 
+// The forty negotiated capabilities, in the order of the source's name table.
+constexpr TW_UINT16 kSupportedCaps[] = {
+    CCAP_QUIETERRORS,    CAP_AUTOFEED,        CAP_AUTOSCAN,         CAP_CUSTOMDSDATA,       CAP_DEVICEONLINE,
+    CAP_DUPLEX,          CAP_DUPLEXENABLED,   CAP_ENABLEDSUIONLY,   CAP_ENDORSER,           CAP_FEEDERENABLED,
+    CAP_FEEDERLOADED,    CAP_INDICATORS,      CAP_JOBCONTROL,       CAP_PAPERDETECTABLE,    CAP_UICONTROLLABLE,
+    CAP_XFERCOUNT,       ICAP_AUTOBRIGHT,     ICAP_BITDEPTH,        ICAP_BITDEPTHREDUCTION, ICAP_BITORDER,
+    ICAP_BRIGHTNESS,     ICAP_COMPRESSION,    ICAP_CONTRAST,        ICAP_EXTIMAGEINFO,      ICAP_FRAMES,
+    ICAP_HALFTONES,      ICAP_IMAGEFILEFORMAT, ICAP_MAXFRAMES,      ICAP_MINIMUMHEIGHT,     ICAP_MINIMUMWIDTH,
+    ICAP_PHYSICALWIDTH,  ICAP_PHYSICALHEIGHT, ICAP_PIXELFLAVOR,     ICAP_PIXELTYPE,         ICAP_PLANARCHUNKY,
+    ICAP_SUPPORTEDSIZES, ICAP_UNITS,          ICAP_XFERMECH,        ICAP_XRESOLUTION,       ICAP_YRESOLUTION,
+};
+static_assert(std::size(kSupportedCaps) == 40, "forty capabilities");
+
 TEST_F(Capabilities, SupportedCapsListsTheFortyInOrder) {
     TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};
     ASSERT_EQ(Cap(MSG_GET, cap), TWRC_SUCCESS);
@@ -49,12 +65,47 @@ TEST_F(Capabilities, SupportedCapsListsTheFortyInOrder) {
     ASSERT_EQ(a->NumItems, 40u);
     EXPECT_GE(GlobalSize(cap.hContainer), 8u + 80u);
     const auto *codes = reinterpret_cast<const TW_UINT16 *>(a->ItemList);
-    EXPECT_EQ(codes[0], CCAP_QUIETERRORS);
-    EXPECT_EQ(codes[1], CAP_AUTOFEED);
-    EXPECT_EQ(codes[18], ICAP_BITDEPTHREDUCTION);
-    EXPECT_EQ(codes[39], ICAP_YRESOLUTION);
+    EXPECT_EQ(std::vector<TW_UINT16>(codes, codes + a->NumItems),
+              std::vector<TW_UINT16>(std::begin(kSupportedCaps), std::end(kSupportedCaps)));
     GlobalUnlock(cap.hContainer);
     GlobalFree(cap.hContainer);
+}
+
+// MSG_SET and MSG_RESET of a capability the source does not negotiate and the driver has not
+// announced: TWCC_CAPUNSUPPORTED, which an application of protocol 1.5 or older sees as TWCC_BADCAP.
+// The application's container is neither replaced nor freed, and a reset builds none.
+TEST(CapabilitySetReset, UnsupportedCapabilitiesAreRefused) {
+    struct Row {
+        TW_UINT16 major, minor;
+        TW_UINT16 cc;
+    };
+    // protocol      condition code
+    const Row rows[] = {
+        {1, 9, TWCC_CAPUNSUPPORTED}, {1, 6, TWCC_CAPUNSUPPORTED}, {2, 0, TWCC_CAPUNSUPPORTED},
+        {1, 5, TWCC_BADCAP},         {1, 0, TWCC_BADCAP},         {0, 9, TWCC_BADCAP},
+    };
+    const TW_UINT16 unsupported[] = {ICAP_LIGHTPATH, CAP_AUTHOR, ICAP_ORIENTATION, 0x1129, 0x8103, 0, 0xFFFF};
+    for (const Row &r : rows) {
+        SCOPED_TRACE(std::to_string(r.major) + "." + std::to_string(r.minor));
+        KitSource kit;
+        TW_IDENTITY app = AppId(34, r.major, r.minor);
+        ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+        for (TW_UINT16 code : unsupported) {
+            SCOPED_TRACE(code);
+            HGLOBAL mine = NewOneValue(TWTY_UINT16, 1);
+            TW_CAPABILITY cap{code, TWON_ONEVALUE, mine};
+            EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &cap),
+                         TWRC_FAILURE, r.cc);
+            EXPECT_EQ(cap.hContainer, mine);
+            EXPECT_EQ(GlobalSize(mine), sizeof(TW_ONEVALUE)) << "still the application's";
+            GlobalFree(mine);
+            cap = {code, TWON_DONTCARE16, nullptr};
+            EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &cap),
+                         TWRC_FAILURE, r.cc);
+            EXPECT_EQ(cap.hContainer, nullptr);
+        }
+        EXPECT_TWAIN(kit.src(), &app, kit.Close(app), TWRC_SUCCESS, 0);
+    }
 }
 
 TEST_F(Capabilities, QuietErrorsSetGetReset) {

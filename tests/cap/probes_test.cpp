@@ -24,8 +24,26 @@ struct FakeDriver {
     LONG width = 0, length = 0;
     int brackets = 0;
     std::vector<LONG> capabilityWords;  // tag 1000 + i announces word i
+    // Image modes: the choices of bits per sample (258) follow the samples per pixel (277), those
+    // of the photometric tag (262) follow the bits per sample. A missing entry: no choices.
+    LONG spp = 1, bps = 8;
+    std::map<LONG, std::vector<LONG>> depthsBySpp;
+    std::vector<LONG> sppChoices;
+    std::map<LONG, std::vector<LONG>> photometricsByDepth;
+    int setsOutsideBracket = 0;
 };
 FakeDriver fake;
+
+const std::vector<LONG> *ImageChoices(LONG tag) {
+    auto in = [](const std::map<LONG, std::vector<LONG>> &m, LONG key) {
+        auto it = m.find(key);
+        return it == m.end() ? nullptr : &it->second;
+    };
+    if (tag == kTagBitsPerSample) return in(fake.depthsBySpp, fake.spp);
+    if (tag == kTagSamplesPerPixel) return fake.sppChoices.empty() ? nullptr : &fake.sppChoices;
+    if (tag == kTagPhotometric) return in(fake.photometricsByDepth, fake.bps);
+    return nullptr;
+}
 
 LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
     const LONG t = tag & 0xFFFF, index = static_cast<SHORT>(tag >> 16);
@@ -34,6 +52,10 @@ LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
     case kMsgSnapshot: ++fake.brackets; return 0;
     case kMsgRestoreSnapshot: --fake.brackets; return 0;
     case kMsgChoiceCount:
+        if (const std::vector<LONG> *c = ImageChoices(t)) {
+            *out = static_cast<LONG>(c->size());
+            return 0;
+        }
         if (t != kTagPageSize || !fake.hasSizeList) return -4502;
         *out = static_cast<LONG>(fake.sizes.size());
         return 0;
@@ -56,6 +78,11 @@ LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
         out[1] = 1;
         return 0;
     case kMsgChoiceLong:
+        if (const std::vector<LONG> *c = ImageChoices(t)) {
+            if (index < 0 || index >= static_cast<LONG>(c->size())) return -4506;
+            *out = (*c)[index];
+            return 0;
+        }
         if (index != kChoiceMax || fake.unreadableMax) return -4506;
         if (t == kTagWidth) *out = fake.maxWidth;
         else if (t == kTagLength) *out = fake.maxLength;
@@ -68,6 +95,12 @@ LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
         }
         if (t == kTagWidth) *out = fake.width;
         else if (t == kTagLength) *out = fake.length;
+        else return -4502;
+        return 0;
+    case kMsgSetLong:
+        if (fake.brackets == 0) ++fake.setsOutsideBracket;
+        if (t == kTagSamplesPerPixel) fake.spp = value;
+        else if (t == kTagBitsPerSample) fake.bps = value;
         else return -4502;
         return 0;
     case kMsgTagCount: *out = static_cast<LONG>(fake.capabilityWords.size()); return 0;
@@ -151,6 +184,47 @@ TEST_F(Probes, WithoutNamesTheOwnListFitsTheLargestArea) {
     fake.unreadableMax = true;
     RefreshPageSizes();
     EXPECT_EQ(Offered(), all) << "no maximum";
+}
+
+// Gray is offered when a depth above 1 bit is offered at one sample per pixel, RGB when 3 samples
+// are, palette when the photometric tag offers 3 at any of the depths; all looked at inside a
+// settings bracket.
+TEST_F(Probes, ImageTypesOfferedFollowTheDriversChoices) {
+    using Choices = std::map<LONG, std::vector<LONG>>;
+    struct Row {
+        LONG spp;                // samples per pixel when the probe starts
+        Choices depthsBySpp;     // 277 -> choices of 258
+        std::vector<LONG> sppChoices;
+        Choices photometrics;    // 258 -> choices of 262
+        BOOL gray, rgb, palette;
+    };
+    // start  depths by samples          samples  photometric by depth      gray   rgb    palette
+    const Row rows[] = {
+        {1, {{1, {1}}},                  {1},     {},                       FALSE, FALSE, FALSE},
+        {1, {{1, {1, 4, 8}}},            {1},     {{1, {0}}, {8, {0}}},     TRUE,  FALSE, FALSE},
+        {1, {{1, {1, 8}}},               {1, 3},  {},                       TRUE,  TRUE,  FALSE},
+        {1, {{1, {1, 4, 8}}},            {1},     {{4, {0, 3}}, {8, {0}}},  TRUE,  FALSE, TRUE},
+        {1, {{1, {1}}},                  {1},     {{1, {0, 3}}},            FALSE, FALSE, TRUE},
+        {1, {{1, {8}}},                  {1},     {{8, {0, 2}}},            TRUE,  FALSE, FALSE},
+        {3, {{1, {1}}, {3, {8}}},        {1, 3},  {},                       FALSE, TRUE,  FALSE},  // 277 := 1 first
+        {1, {},                          {3},     {},                       FALSE, TRUE,  FALSE},  // no depths at all
+        {1, {{1, {2}}},                  {2, 4},  {{2, {1}}},               TRUE,  FALSE, FALSE},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(::testing::PrintToString(r.depthsBySpp) + " / " + ::testing::PrintToString(r.photometrics));
+        fake = FakeDriver{};
+        fake.spp = r.spp;
+        fake.depthsBySpp = r.depthsBySpp;
+        fake.sppChoices = r.sppChoices;
+        fake.photometricsByDepth = r.photometrics;
+        gCaps.bGrayOffered = gCaps.bRgbOffered = gCaps.bPaletteOffered = 7;  // what an earlier open left
+        ProbeImageTypes();
+        EXPECT_EQ(gCaps.bGrayOffered, r.gray);
+        EXPECT_EQ(gCaps.bRgbOffered, r.rgb);
+        EXPECT_EQ(gCaps.bPaletteOffered, r.palette);
+        EXPECT_EQ(fake.brackets, 0) << "the bracket is closed";
+        EXPECT_EQ(fake.setsOutsideBracket, 0) << "tags changed outside the bracket";
+    }
 }
 
 TEST_F(Probes, DriverCapabilityTableKeepsAHundred) {

@@ -26,7 +26,7 @@ inline std::wstring WindowTextW(HWND w) {
 inline bool IsLangDialog(HWND w) { return ClassOf(w) == "#32770" && GetDlgItem(w, IDC_SCANNER) != nullptr; }
 
 // Answers the message boxes this thread activates, one answer each from the list (No when the
-// list is used up), and records what they said.
+// list is used up), and records what they said. The language dialog itself is left alone.
 class QuestionAnswerer {
 public:
     struct Asked {
@@ -35,26 +35,11 @@ public:
         HICON icon;  // compare with LoadIconW(nullptr, IDI_QUESTION) and the like (shared handles)
     };
     explicit QuestionAnswerer(std::vector<int> answers) : answers_(std::move(answers)) {
-        s_self = this;
-        hook_ = SetWindowsHookExW(WH_CBT, &Proc, nullptr, GetCurrentThreadId());
-    }
-    ~QuestionAnswerer() {
-        if (hook_) UnhookWindowsHookEx(hook_);
-        s_self = nullptr;
-    }
-    QuestionAnswerer(const QuestionAnswerer &) = delete;
-    QuestionAnswerer &operator=(const QuestionAnswerer &) = delete;
-    std::vector<Asked> asked;
-
-private:
-    static LRESULT CALLBACK Proc(int code, WPARAM wp, LPARAM lp) {
-        QuestionAnswerer *self = s_self;
-        HWND w = reinterpret_cast<HWND>(wp);
-        if (self && code == HCBT_ACTIVATE && w != self->box_ && ClassOf(w) == "#32770" && !IsLangDialog(w)) {
-            self->box_ = w;
-            const int answer = self->next_ < self->answers_.size() ? self->answers_[self->next_++] : IDNO;
-            PostMessageW(w, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
-        } else if (self && code == HCBT_DESTROYWND && w == self->box_) {
+        me_.pick = [this](HWND w) {
+            if (IsLangDialog(w)) return 0;
+            return next_ < answers_.size() ? answers_[next_++] : IDNO;
+        };
+        me_.closed = [this](HWND w) {
             Asked a{WindowTextW(w), L"", false, nullptr};
             for (HWND child = GetWindow(w, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
                 if (ClassOf(child) != "Static") continue;
@@ -64,16 +49,19 @@ private:
                 } else
                     a.text += WindowTextW(child);
             }
-            self->asked.push_back(a);
-            self->box_ = nullptr;
-        }
-        return CallNextHookEx(nullptr, code, wp, lp);
+            asked.push_back(a);
+        };
+        boxguard::Push(&me_);
     }
-    static inline QuestionAnswerer *s_self;
+    ~QuestionAnswerer() { boxguard::Pop(&me_); }
+    QuestionAnswerer(const QuestionAnswerer &) = delete;
+    QuestionAnswerer &operator=(const QuestionAnswerer &) = delete;
+    std::vector<Asked> asked;
+
+private:
     std::vector<int> answers_;
     size_t next_ = 0;
-    HHOOK hook_ = nullptr;
-    HWND box_ = nullptr;
+    BoxAnswerer me_;
 };
 
 // ---- Working the controls, as a user's clicks would.

@@ -1,6 +1,9 @@
-// Endorser discovery and access, and the default transfer file, against a scripted driver.
+// Endorser discovery and access, the driver's choice counts, and the default transfer file, against
+// a scripted driver.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,7 +16,9 @@ namespace {
 
 struct FakeEndorser {
     bool text = false, counter = false;
-    std::vector<LONG> kinds;  // choices of tag 4204; empty: no such tag
+    std::vector<LONG> kinds;  // choices of tag 4204; empty: no such tag (unless kindCount says)
+    LONG kindCount = -1;      // the count tag 4204 reports; -1: as many as kinds
+    LONG unreadableKind = -1; // index of a kind whose read fails
     bool counterWriteFails = false;
     std::string textValue;
     LONG counterValue = 0;
@@ -33,11 +38,13 @@ LONG WINAPI FakeEntry(DWORD, LONG message, LONG tag, LONG value) {
         *reinterpret_cast<LONG *>(value) = fake.counterValue;
         return 0;
     case kMsgChoiceCount:
-        if (t != kTagEndorserKinds || fake.kinds.empty()) return -4502;
-        *reinterpret_cast<LONG *>(value) = static_cast<LONG>(fake.kinds.size());
+        if (t != kTagEndorserKinds || (fake.kinds.empty() && fake.kindCount == -1)) return -4502;
+        *reinterpret_cast<LONG *>(value) = fake.kindCount != -1 ? fake.kindCount : static_cast<LONG>(fake.kinds.size());
         return 0;
     case kMsgChoiceLong:
-        if (t != kTagEndorserKinds || index < 0 || index >= static_cast<LONG>(fake.kinds.size())) return -4506;
+        if (t != kTagEndorserKinds || index < 0 || index >= static_cast<LONG>(fake.kinds.size()) ||
+            index == fake.unreadableKind)
+            return -4506;
         *reinterpret_cast<LONG *>(value) = fake.kinds[index];
         return 0;
     case kMsgSetString:
@@ -109,19 +116,77 @@ TEST_F(Endorser, TextOnlyReadsItsNumberAndTextGoesFirst) {
     EXPECT_EQ(SetEndorserText(nullptr), 0) << "no text is the empty text";
 }
 
-TEST_F(Endorser, KindsAloneAnnounceAnEndorser) {
-    // Tag 4204 lists the kinds: 1 text, 3 or 4 a counter.
-    fake.kinds = {4};
-    fake.counter = true;  // readable only once discovery knows it is there
-    InitEndorser();
-    LONG v = 0;
-    EXPECT_EQ(GetEndorser(&v), 0);
-    fake.kinds = {2};
-    fake.counter = false;
-    InitEndorser();
-    v = 9;
-    EXPECT_EQ(GetEndorser(&v), -1) << "present, but neither kind";
-    EXPECT_EQ(v, 0);
+// Tag 4204 on its own (neither tag 1411 nor 1412 reads at discovery): its kinds say which tags
+// the endorser works with, 1 text, 3 and 4 a counter, and any answer announces an endorser. The
+// flags show in what SetEndorser writes: the counter tag when numeric, the text tag when text.
+TEST_F(Endorser, KindsMapToTextAndCounter) {
+    struct Row {
+        std::vector<LONG> kinds;
+        LONG count;       // as reported; -1: the number of kinds
+        LONG unreadable;  // index whose read fails; -1: none
+        bool text, numeric;
+    };
+    // kinds                 count     unreadable  text   numeric
+    const Row rows[] = {
+        {{1},                  -1,       -1,         true,  false},
+        {{3},                  -1,       -1,         false, true},
+        {{4},                  -1,       -1,         false, true},
+        {{1, 3},               -1,       -1,         true,  true},
+        {{4, 1},               -1,       -1,         true,  true},
+        {{0},                  -1,       -1,         false, false},
+        {{2},                  -1,       -1,         false, false},
+        {{5},                  -1,       -1,         false, false},
+        {{-1},                 -1,       -1,         false, false},
+        {{0x10001, 0x10003},   -1,       -1,         false, false},  // the whole value is compared
+        {{},                   0,        -1,         false, false},  // a tag without kinds
+        {{1, 3},               -1,       0,          false, true},   // a failed read is skipped
+        {{3},                  2,        -1,         false, true},   // ... also past the list
+        {{3},                  0x10000,  -1,         false, false},  // the count's low half is 0
+        {{2, 3},               0x10001,  -1,         false, false},  // ... is 1: only the first read
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(::testing::PrintToString(r.kinds) + " count " + std::to_string(r.count));
+        fake = FakeEndorser{};
+        fake.kinds = r.kinds;
+        fake.kindCount = r.count;
+        fake.unreadableKind = r.unreadable;
+        InitEndorser();
+        LONG v = 9;
+        if (r.text || r.numeric) {
+            EXPECT_EQ(GetEndorser(&v), -4502) << "reads a tag the fake does not have";
+        } else {
+            EXPECT_EQ(GetEndorser(&v), -1) << "present, but neither kind";
+            EXPECT_EQ(v, 0) << "present: the output is written";
+        }
+        SetEndorser(7);
+        auto wrote = [](const std::string &w) {
+            return std::find(fake.writes.begin(), fake.writes.end(), w) != fake.writes.end();
+        };
+        EXPECT_EQ(wrote("text 1411 \"7\""), r.text);
+        EXPECT_EQ(wrote("long 1412 7"), r.numeric);
+    }
+}
+
+// Choice indexes travel in 16 bits: a choice count keeps only its low half, and a failed count
+// query gives 0.
+TEST_F(Endorser, ChoiceCountsKeepTheirLowSixteenBits) {
+    struct Row {
+        LONG reported, count;
+    };
+    // reported      count
+    const Row rows[] = {
+        {0, 0}, {7, 7}, {0xFFFF, 0xFFFF}, {0x10000, 0}, {0x12345, 0x2345}, {-2, 0xFFFE}, {LONG_MIN, 0},
+    };
+    for (const Row &r : rows) {
+        fake.kindCount = r.reported;
+        LONG count = -77;
+        EXPECT_EQ(DrvChoiceCount(kTagEndorserKinds, &count), 0);
+        EXPECT_EQ(count, r.count) << r.reported;
+    }
+    LONG count = -77;
+    EXPECT_EQ(DrvChoiceCount(kTagEndorserText, &count), -4502);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(DrvChoiceCount(kTagEndorserKinds, nullptr), 0) << "no place for the count";
 }
 
 TEST(DefaultTransferFile, WindowsDirectoryAndOwnName) {

@@ -1,6 +1,9 @@
 // The exported entry: exports, dispatch of every data group and data argument type, DAT_STATUS,
-// DAT_PARENT, the stored driver error read, and unknown triplets.
-#include "dstest.h"
+// DAT_PARENT, the stored driver error read, and unknown triplets; and the test programs' own
+// guard against message boxes nobody expected.
+#include <gtest/gtest-spi.h>
+
+#include "kitsource.h"
 
 namespace {
 
@@ -46,9 +49,27 @@ TEST(Status, NullStatusKeepsTheCode) {
     EXPECT_EQ(src.Status(), TWCC_BADPROTOCOL);
 }
 
-TEST(Parent, AnswersSuccessInEveryState) {
-    Source src;
-    EXPECT_TWAIN(src, nullptr, src.Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_SUCCESS, 0);
+TEST(Parent, AnswersSuccessOpenOrClosedAndChangesNothing) {
+    KitSource kit;
+    TW_IDENTITY app = AppId(41), stranger = AppId(42);
+    for (TW_UINT16 msg : {MSG_OPENDSM, MSG_CLOSEDSM}) {
+        EXPECT_TWAIN(kit.src(), nullptr, kit.src().Call(nullptr, DG_CONTROL, DAT_PARENT, msg, nullptr), TWRC_SUCCESS,
+                     0);
+    }
+    ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
+    HWND parent = GetDesktopWindow();
+    for (TW_UINT16 msg : {MSG_OPENDSM, MSG_CLOSEDSM}) {
+        EXPECT_TWAIN(kit.src(), &stranger, kit.src().Call(&stranger, DG_CONTROL, DAT_PARENT, msg, &parent),
+                     TWRC_SUCCESS, 0);
+        EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_PARENT, msg, &parent), TWRC_SUCCESS, 0);
+    }
+    // Still open for its application, and the driver still loaded.
+    EXPECT_EQ(kit.LiveDrivers(), 1);
+    TW_CAPABILITY cap{CAP_XFERCOUNT, TWON_DONTCARE16, nullptr};
+    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &cap), TWRC_SUCCESS, 0);
+    GlobalFree(cap.hContainer);
+    EXPECT_TWAIN(kit.src(), &app, kit.Close(app), TWRC_SUCCESS, 0);
+    EXPECT_TRUE(kit.NoDriversLeft());
 }
 
 TEST(Dispatch, UnknownTripletsAreBadProtocol) {
@@ -114,7 +135,7 @@ TEST(Dispatch, RoutedTripletsReachTheirHandlers) {
     EXPECT_EQ(text.find("unknown DAT value (00000001)"), std::string::npos);
 }
 
-TEST(Event, IsNeverAnEventOfAClosedSourceAndNeverRemapped) {
+TEST(Event, IsNeverAnEventOfAClosedSource) {
     Source src;
     MSG msg{};
     TW_EVENT event{&msg, 0x1234};
@@ -158,6 +179,23 @@ TEST(Identity, UnknownMessageIsBadProtocol) {
     TW_IDENTITY id{};
     EXPECT_TWAIN(src, nullptr, src.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &id), TWRC_FAILURE,
                  TWCC_BADPROTOCOL);
+}
+
+// Every box is answered while an answerer is in scope; one that nobody expected is closed and
+// fails the test instead of waiting for a click.
+TEST(MessageBoxes, EveryBoxIsAnsweredAndAnUnexpectedOneFails) {
+    {
+        CbtAutoAnswer box(IDNO);
+        EXPECT_EQ(MessageBoxA(nullptr, "first", "One", MB_YESNO), IDNO);
+        EXPECT_EQ(MessageBoxA(nullptr, "second", "Two", MB_YESNO), IDNO);
+        EXPECT_EQ(box.answered, 2);
+        EXPECT_EQ(box.captions, (std::vector<std::string>{"One", "Two"}));
+        EXPECT_EQ(box.texts, (std::vector<std::string>{"first", "second"}));
+        EXPECT_EQ(box.caption, "One");
+        EXPECT_EQ(box.text, "first");
+    }
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(MessageBoxA(nullptr, "nobody asked", "Stray", MB_OK), IDCANCEL),
+                            "an unexpected message box [Stray]: nobody asked");
 }
 
 }  // namespace

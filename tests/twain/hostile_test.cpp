@@ -123,17 +123,34 @@ TEST(Hostile, CapabilityContainersThatLie) {
     EXPECT_TRUE(kit.NoDriversLeft());
 }
 
-// Opening with identities full of 0xFF: names without terminators, absurd protocol numbers.
+// Opening with identities full of 0xFF: names without terminators, absurd protocol numbers. The
+// log is on, since its line about the application is what reads the names: each is cut to the
+// 33 characters its field holds.
 TEST(Hostile, OpenAndCloseWithGarbageIdentities) {
-    KitSource kit;
-    TW_IDENTITY app, ds;
-    memset(&app, 0xFF, sizeof app);
-    memset(&ds, 0xFF, sizeof ds);
-    CbtAutoAnswer box(IDOK);
-    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ds), TWRC_SUCCESS, 0);
-    EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &ds), TWRC_SUCCESS, 0);
-    EXPECT_EQ(box.answered, 0);
-    EXPECT_TRUE(kit.NoDriversLeft());
+    const std::string log = TestDir() + "\\log.txt";
+    SetScanIni("SDKDebug", "256");
+    SetScanIni("SDKDebugFile", log.c_str());
+    {
+        KitSource kit;
+        TW_IDENTITY app, ds;
+        memset(&app, 0xFF, sizeof app);
+        memset(&ds, 0xFF, sizeof ds);
+        CbtAutoAnswer box(IDOK);
+        EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ds), TWRC_SUCCESS,
+                     0);
+        EXPECT_TWAIN(kit.src(), &app, kit.src().Call(&app, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &ds), TWRC_SUCCESS,
+                     0);
+        EXPECT_EQ(box.answered, 0);
+        EXPECT_TRUE(kit.NoDriversLeft());
+    }
+    SetScanIni("SDKDebug", nullptr);
+    SetScanIni("SDKDebugFile", nullptr);
+    const std::string text = ReadFileText(log);
+    const std::string name(33, '\xFF');
+    EXPECT_NE(text.find("Application: Id=-1 Version=65535.65535 \nTwainVer=65535.65535 \nManufacturer=" + name +
+                        " \nProductFamily=" + name + " \nProductName=" + name + "\r\n"),
+              std::string::npos)
+        << text;
 }
 
 }  // namespace
