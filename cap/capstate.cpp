@@ -1,3 +1,4 @@
 #include "cap/capstate.h"
 
-CapState gCaps;  // zero: TWUN_INCHES
+// Constant-initialised: no code runs at load.
+constinit CapState gCaps;

@@ -16,14 +16,25 @@ inline constexpr TW_UINT16 kDriverCapReadOnly = 1;
 // Paper sources as the driver's tag 1300 numbers them.
 enum PaperSource : int { kPaperFlatbed = 0, kPaperFeeder = 1, kPaperDuplex = 2, kPaperSourceCount = 3 };
 
+// Settings held from the library's load until it is unloaded (a close does not reset them). The
+// initial values are the member initialisers, so the state is constant-initialised at load.
 struct CapState {
-    BOOL bGrayOffered;                      // pixel-type probe
-    BOOL bRgbOffered;
-    BOOL bPaletteOffered;
-    TW_UINT16 LastImageType;                // last CurrentImageType, read by the page scan
-    BOOL PaperNow[kPaperSourceCount];       // paper sources offered in the current mode
-    BOOL PaperOther[kPaperSourceCount];     // ... and in the other single-page mode
-    DriverCapability DriverCaps[kMaxDriverCapabilities];
+    BOOL bXferCountSetByApp = FALSE;        // every MSG_SET and MSG_RESET of CAP_XFERCOUNT
+    TW_UINT32 AllowedMechs = 7;             // ICAP_XFERMECH: bit n for mechanism n
+    TW_UINT16 XferMech = TWSX_NATIVE;
+    TW_UINT32 AllowedUnits = 0x23;          // ICAP_UNITS: inches, centimetres, pixels
+    TW_UINT16 Compression = TWCP_NONE;      // ICAP_COMPRESSION; read by the transfers
+    TW_UINT16 PixelFlavor = TWPF_CHOCOLATE; // ICAP_PIXELFLAVOR; read by the transfers
+    BOOL bExtImageInfo = TRUE;              // ICAP_EXTIMAGEINFO; read by the extended image info
+    BOOL bIndicators = TRUE;                // CAP_INDICATORS; read by enabling and the progress dialog
+    BOOL bAutoBright = FALSE;               // ICAP_AUTOBRIGHT; also written by the settings dialog
+    BOOL bGrayOffered = FALSE;              // pixel-type probe
+    BOOL bRgbOffered = FALSE;
+    BOOL bPaletteOffered = FALSE;
+    TW_UINT16 LastImageType = TWPT_BW;      // last CurrentImageType, read by the page scan
+    BOOL PaperNow[kPaperSourceCount] = {};  // paper sources offered in the current mode
+    BOOL PaperOther[kPaperSourceCount] = {};  // ... and in the other single-page mode
+    DriverCapability DriverCaps[kMaxDriverCapabilities] = {};
 };
 
 extern CapState gCaps;

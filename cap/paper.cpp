@@ -1,0 +1,21 @@
+// (being written)
+#include "cap/captable.h"
+
+TW_UINT16 GetFeederEnabled(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 SetFeederEnabled(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 ResetFeederEnabled(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetAutoScan(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 SetAutoScan(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 ResetAutoScan(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetDuplex(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetDuplexEnabled(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 SetDuplexEnabled(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 ResetDuplexEnabled(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetPaperDetectable(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetFeederLoaded(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetEndorserCap(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 SetEndorserCap(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 ResetEndorserCap(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 GetJobControl(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 SetJobControl(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }
+TW_UINT16 ResetJobControl(TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }

@@ -1,0 +1,2 @@
+// Capability tests (being written).
+#include "captest.h"
