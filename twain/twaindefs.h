@@ -421,6 +421,11 @@ inline constexpr TW_UINT16 TWCP_JPEG = 6;
 inline constexpr TW_UINT16 TWCP_LZW = 7;
 inline constexpr TW_UINT16 TWCP_JBIG = 8;
 
+// Duplex (CAP_DUPLEX).
+inline constexpr TW_UINT16 TWDX_NONE = 0;
+inline constexpr TW_UINT16 TWDX_1PASSDUPLEX = 1;
+inline constexpr TW_UINT16 TWDX_2PASSDUPLEX = 2;
+
 inline constexpr TW_UINT16 TWJC_NONE = 0;
 inline constexpr TW_UINT16 TWJC_JSIC = 1;
 inline constexpr TW_UINT16 TWJC_JSIS = 2;
