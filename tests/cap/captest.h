@@ -169,7 +169,8 @@ inline double Unfix(TW_UINT32 w) {
 }
 inline TW_INT16 Whole(TW_UINT32 w) { return static_cast<TW_INT16>(w & 0xFFFF); }
 
-// The source opened over a profile for one application.
+// The source opened over a profile for one application. One at a time: the source is one library
+// per process, so a second OpenKit while the first lives would talk to the first's driver.
 struct OpenKit {
     explicit OpenKit(const std::string &profile = kBasicProfile) : kit(profile) {
         EXPECT_EQ(kit.Open(app), TWRC_SUCCESS);
