@@ -53,6 +53,29 @@ bool EntryName(const PageSizeEntry &e, char *buffer, int size) {
     return LoadStringA(gState.hOwnInstance, e.stringId, buffer, size) > 0;
 }
 
+// Without page names of the driver's own, a page size is the frame: the driver's default frame,
+// or one at 0,0 of the size's millimetres at the horizontal resolution.
+void ResetPageTags() {
+    if (bDriverPageNames) {
+        DriverCall(kMsgResetTag, kTagPageSize, 0);
+        return;
+    }
+    for (LONG tag : {kTagLeft, kTagTop, kTagWidth, kTagLength}) DriverCall(kMsgResetTag, tag, 0);
+}
+
+TW_UINT16 SetFrameOfSize(const PageSizeEntry &e) {
+    DriverRatio res{};
+    if (!ReadResolution(kTagXResolution, &res)) return CapFail(TWCC_BADVALUE);
+    auto pixels = [&](LONG mm) {
+        return static_cast<LONG>(static_cast<long long>(mm) * 10 * res.num / (static_cast<long long>(res.den) * 254));
+    };
+    const LONG values[4] = {0, 0, pixels(e.widthMm), pixels(e.heightMm)};
+    const LONG tags[4] = {kTagLeft, kTagTop, kTagWidth, kTagLength};
+    for (int i = 0; i < 4; ++i)
+        if (DrvSetLong(tags[i], values[i]) != 0) return CapFail(TWCC_BADVALUE);
+    return TWRC_SUCCESS;
+}
+
 }  // namespace
 
 // ---- ICAP_XRESOLUTION, ICAP_YRESOLUTION
@@ -153,8 +176,8 @@ TW_UINT16 GetSupportedSizes(TW_UINT16 msg, TW_CAPABILITY *cap) {
         TW_INT16 code = -1;
         {
             SettingsBracket bracket;
-            DriverCall(kMsgResetTag, kTagPageSize, 0);
             RefreshPageSizes();
+            ResetPageTags();
             code = MatchPageSize();
         }
         return code == -1 ? CapFail(TWCC_BADVALUE) : BuildOneValue(cap, TWTY_UINT16, static_cast<TW_UINT16>(code));
@@ -187,6 +210,7 @@ TW_UINT16 SetSupportedSizes(TW_CAPABILITY *cap) {
     for (const PageSizeEntry *e = PageSizeTable + 1; e->code != -1; ++e) {
         if (static_cast<TW_UINT16>(e->code) != value) continue;
         if (!e->offered) break;
+        if (!bDriverPageNames) return SetFrameOfSize(*e);
         char *name = reinterpret_cast<char *>(gCapScratch);
         if (!EntryName(*e, name, kCapScratchBytes)) return CapFail(TWCC_BADVALUE);
         return DrvSetString(kTagPageSize, name) == 0 ? TWRC_SUCCESS : CapFail(TWCC_BADVALUE);
@@ -195,6 +219,12 @@ TW_UINT16 SetSupportedSizes(TW_CAPABILITY *cap) {
 }
 
 TW_UINT16 ResetSupportedSizes(TW_CAPABILITY *cap) {
+    RefreshPageSizes();
+    if (!bDriverPageNames) {
+        ResetPageTags();
+        const TW_INT16 code = MatchPageSize();
+        return code == -1 ? CapFail(TWCC_CAPUNSUPPORTED) : BuildOneValue(cap, TWTY_UINT16, static_cast<TW_UINT16>(code));
+    }
     char deflt[256] = {}, name[256];
     if (!ReadTagString(kTagPageSize, true, deflt, sizeof deflt)) return CapFail(TWCC_CAPUNSUPPORTED);
     DrvSetString(kTagPageSize, deflt);
