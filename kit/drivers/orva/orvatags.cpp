@@ -673,7 +673,14 @@ LONG OrvaTagMessage(Orva *o, LONG msg, LONG tag, LONG value) {
             return 0;
         }
         int i = OrvaIndex(o, tag & 0xFFFF);
-        return i < 0 ? KIT_ERR_BADTAG : ResetOne(o, i);
+        if (i < 0) return KIT_ERR_BADTAG;
+        // The page size alone back to its default brings that page's frame, as setting it does.
+        if ((tag & 0xFFFF) == 1294) {
+            char deflt[KIT_MAX_NAME];
+            lstrcpynA(deflt, o->def.s[i], sizeof deflt);
+            return OrvaSetString(o, 1294, deflt);
+        }
+        return ResetOne(o, i);
     }
     case 0x342: {
         int i = OrvaIndex(o, tag & 0xFFFF);
