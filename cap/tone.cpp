@@ -1,4 +1,5 @@
-// (being written)
+// Brightness, contrast, automatic brightness, halftones and bit-depth reduction: not answered
+// yet; each is TWCC_CAPUNSUPPORTED.
 #include "cap/captable.h"
 
 TW_UINT16 GetTone(TW_UINT16 , TW_CAPABILITY *) { return CapFail(TWCC_CAPUNSUPPORTED); }

@@ -1,2 +1,0 @@
-// Capability tests (being written).
-#include "captest.h"
