@@ -76,15 +76,20 @@ struct KITROWS {
 inline constexpr LONG KIT_KIND_LONG = 1;
 inline constexpr LONG KIT_KIND_STRING = 2;
 inline constexpr LONG KIT_KIND_RATIONAL = 5;
+// Kinds 1, 3 and 4 are all longs (drivers tell signed, unsigned and bit-set longs apart by them).
+inline bool KitLongKind(LONG kind) { return kind != KIT_KIND_STRING && kind != KIT_KIND_RATIONAL; }
 
 // ---- Parsed scanner profile (common/profile.cpp).
 inline constexpr int KIT_MAX_LIST = 32;
 inline constexpr int KIT_MAX_NAME = 64;
 inline constexpr int KIT_MAX_PAGES = 64;     // pages with their own section
 inline constexpr int KIT_MAX_PAGE_FILES = 1000;  // .bmp files of a page folder
-inline constexpr int KIT_MAX_CODES = 8;
+inline constexpr int KIT_MAX_TEXT = 512;     // a string tag's value with its terminator
+inline constexpr int KIT_MAX_CODES = 32;     // bar codes of one page
+inline constexpr int KIT_MAX_CODE_TEXT = 1024;   // one bar-code text with its terminator
+inline constexpr int KIT_CODE_TEXT_POOL = 65536; // all bar-code texts of a profile
 inline constexpr int KIT_MAX_FAULTS = 16;
-inline constexpr int KIT_MAX_CUSTOM = 16;
+inline constexpr int KIT_MAX_CUSTOM = 128;   // driver-defined tags, more than a data source's table keeps
 
 struct KitRange { LONG min, max, step; };
 struct KitLongChoices {       // a range when isRange, else count values
@@ -98,18 +103,20 @@ struct KitNames {
     char names[KIT_MAX_LIST][KIT_MAX_NAME];
 };
 struct KitPageSize { char name[KIT_MAX_NAME]; LONG widthMm10, lengthMm10; };  // tenths of mm
-struct KitCode { LONG type; char text[KIT_MAX_NAME]; };
+struct KitCode { LONG type; LONG text; };  // text: offset into KitProfile::codeText
 struct KitPageExtra {
     LONG page;                 // 1-based page number
     int codeCount;
     KitCode codes[KIT_MAX_CODES];
     BOOL separator;
 };
-enum KitFaultTarget { KIT_FAULT_ORDINAL = 1, KIT_FAULT_MESSAGE, KIT_FAULT_TAG, KIT_FAULT_PAGE };
+// KIT_FAULT_JEXM: a jexmdln ordinal (jexmdln asks jexdfltn through JexKitJexmFault).
+enum KitFaultTarget { KIT_FAULT_ORDINAL = 1, KIT_FAULT_MESSAGE, KIT_FAULT_TAG, KIT_FAULT_PAGE, KIT_FAULT_JEXM };
 enum KitFaultWhen { KIT_WHEN_ONCE = 1, KIT_WHEN_ALWAYS, KIT_WHEN_AT, KIT_WHEN_FROM };
 struct KitFault {
     int target;                // KitFaultTarget
     LONG number;               // ordinal, message, tag or page
+    LONG tag;                  // message faults: only messages that carry this tag (0: any message)
     LONG error;
     int when;                  // KitFaultWhen
     LONG nth;                  // for AT and FROM
@@ -117,13 +124,16 @@ struct KitFault {
     BOOL spent;                // ONCE fired
 };
 struct KitCustomTag {
-    LONG tag, kind, capability;  // capability word of message 0x315
+    LONG tag, kind, capability;  // kind as message 0x342 answers it; capability word of message 0x315
     BOOL readOnly;
+    LONG count;                  // the section describes tags tag .. tag+count-1 (expanded by the reader)
     char name[KIT_MAX_NAME];
-    KitLongChoices longs;        // long tags
+    KitLongChoices longs;        // long tags; rational tags: numerators (a range has denominator 1)
+    LONG dens[KIT_MAX_LIST];     // rational tags: denominators of a list
     KitNames strings;            // string tags
     LONG defLong;
-    char defString[KIT_MAX_NAME];
+    LONG defNum, defDen;         // rational tags
+    char defString[KIT_MAX_TEXT];
 };
 
 struct KitProfile {
@@ -148,6 +158,11 @@ struct KitProfile {
     LONG previewResolution;       // 0: none offered (tag 5373 reads 0/1)
     int singlePageSourceCount; LONG singlePageSources[4];
     LONG delayMs;
+    // shapes of choices a driver may answer differently (0x415): a range of bits per sample (258),
+    // a list of widths (256, with a step at index -3), a range of job controls (1447)
+    BOOL depthRange, widthList, jobControlRange;
+    KitLongChoices compressions;  // driver codes of tag 259; the first (or the minimum) is the default
+    BOOL reportSettings;          // 0x348/0x349 report and restore the settings (no: none at all)
     // paper
     LONG generatedPages;          // pages in the feeder when there is no folder
     char pageFolder[MAX_PATH];    // absolute; empty: generated pages
@@ -156,7 +171,9 @@ struct KitProfile {
     int extraCount; KitPageExtra extras[KIT_MAX_PAGES];
     int customCount; KitCustomTag customs[KIT_MAX_CUSTOM];
     int faultCount; KitFault faults[KIT_MAX_FAULTS];
+    LONG codeTextUsed; char codeText[KIT_CODE_TEXT_POOL];  // bar-code texts, each terminated
 };
+inline const char *KitCodeText(const KitProfile *p, const KitCode &c) { return p->codeText + c.text; }
 
 // Reads a profile; on failure returns a kit error and writes "file(line): reason" into error.
 LONG KitReadProfile(LPCSTR path, KitProfile *profile, LPSTR error, int errorSize);
@@ -184,6 +201,10 @@ struct KITHOST {
     // Whether a fault of the profile fires for this call; counted per process by jexdfltn, so
     // that "once" and "at N" mean the same for pages as for ordinals and messages.
     LONG(WINAPI *checkFault)(int target, LONG number);
+    // A line of the call log reserved when a call the driver makes out to its caller begins and
+    // filled when it returns, so that the calls the caller makes meanwhile follow it.
+    LONG(WINAPI *recordBegin)(void);
+    void(WINAPI *recordEnd)(LONG index, LPCSTR line);
 };
 typedef LONG(WINAPI *KITDRVOPEN)(const KITHOST *host, LPCSTR name, LONG kind, DWORD *instance);
 typedef LONG(WINAPI *KITDRVINIT)(DWORD instance, LPCSTR name, HJEXM image);

@@ -140,32 +140,35 @@ bool ParsePageSizes(char *s, KitProfile *p) {
     return true;
 }
 
-// "3:ABC-123; 1:12345670".
-bool ParseCodes(char *s, KitPageExtra *e) {
+// One more bar code of a page, its text kept in the profile's pool.
+bool AddCode(KitProfile *p, KitPageExtra *e, LONG type, const char *text) {
+    LONG n = static_cast<LONG>(strlen(text)) + 1;
+    if (e->codeCount >= KIT_MAX_CODES || n > KIT_MAX_CODE_TEXT || p->codeTextUsed + n > KIT_CODE_TEXT_POOL) return false;
+    KitCode &c = e->codes[e->codeCount++];
+    c.type = type;
+    c.text = p->codeTextUsed;
+    memcpy(p->codeText + p->codeTextUsed, text, n);
+    p->codeTextUsed += n;
+    return true;
+}
+
+// "3:ABC-123; 1:12345670"; an empty text ("3:") is a code the scanner read nothing from.
+bool ParseCodes(char *s, KitProfile *p, KitPageExtra *e) {
     for (char *tok = strtok(s, ";"); tok; tok = strtok(nullptr, ";")) {
         char *colon = strchr(tok, ':');
-        if (!colon || e->codeCount >= KIT_MAX_CODES) return false;
+        if (!colon) return false;
         *colon = 0;
-        KitCode &c = e->codes[e->codeCount];
-        char *text = Trim(colon + 1);
-        if (!ParseLong(Trim(tok), &c.type) || *text == 0 || strlen(text) >= KIT_MAX_NAME) return false;
-        lstrcpynA(c.text, text, KIT_MAX_NAME);
-        ++e->codeCount;
+        LONG type;
+        if (!ParseLong(Trim(tok), &type) || !AddCode(p, e, type, Trim(colon + 1))) return false;
     }
     return true;
 }
 
-bool ParsePatch(const char *s, KitPageExtra *e) {
+bool ParsePatch(const char *s, KitProfile *profile, KitPageExtra *e) {
     struct P { const char *name; LONG type; const char *text; };
     static constexpr P kPatches[] = {{"2", 9, "PATCH II"}, {"3", 10, "PATCH III"}, {"T", 11, "PATCH T"}};
-    for (const P &p : kPatches) {
-        if (lstrcmpiA(s, p.name) != 0) continue;
-        if (e->codeCount >= KIT_MAX_CODES) return false;
-        e->codes[e->codeCount].type = p.type;
-        lstrcpynA(e->codes[e->codeCount].text, p.text, KIT_MAX_NAME);
-        ++e->codeCount;
-        return true;
-    }
+    for (const P &p : kPatches)
+        if (lstrcmpiA(s, p.name) == 0) return AddCode(profile, e, p.type, p.text);
     return false;
 }
 
@@ -184,10 +187,18 @@ bool ParseFault(char *s, KitFault *f) {
     *sp = 0;
     struct T { const char *name; int target; };
     static constexpr T kTargets[] = {{"ordinal", KIT_FAULT_ORDINAL}, {"msg", KIT_FAULT_MESSAGE},
-                                     {"tag", KIT_FAULT_TAG}, {"page", KIT_FAULT_PAGE}};
+                                     {"tag", KIT_FAULT_TAG}, {"page", KIT_FAULT_PAGE},
+                                     {"jexmdln", KIT_FAULT_JEXM}};
     for (const T &t : kTargets)
         if (!lstrcmpiA(parts[0], t.name)) f->target = t.target;
-    if (f->target == 0 || !ParseLong(Trim(sp + 1), &f->number)) return false;
+    // "msg 0x321 tag 1300": that message only when it carries that tag
+    char *number = Trim(sp + 1), *tagWord = strstr(number, " tag ");
+    if (tagWord) {
+        *tagWord = 0;
+        if (f->target != KIT_FAULT_MESSAGE || !ParseLong(Trim(tagWord + 5), &f->tag) || f->tag <= 0 || f->tag > 0xFFFF)
+            return false;
+    }
+    if (f->target == 0 || !ParseLong(Trim(number), &f->number)) return false;
     f->error = KitErrorByName(parts[1]);
     if (f->error == 0) return false;
     f->when = f->target == KIT_FAULT_PAGE ? KIT_WHEN_ONCE : KIT_WHEN_ALWAYS;
@@ -201,10 +212,38 @@ bool ParseFault(char *s, KitFault *f) {
     return true;
 }
 
+// "long", "string", "rational", or the number 0x342 answers (1, 3 and 4 are longs).
 bool ParseKind(const char *s, LONG *kind) {
+    LONG n;
     if (!lstrcmpiA(s, "long")) *kind = KIT_KIND_LONG;
     else if (!lstrcmpiA(s, "string")) *kind = KIT_KIND_STRING;
+    else if (!lstrcmpiA(s, "rational")) *kind = KIT_KIND_RATIONAL;
+    else if (ParseLong(s, &n) && n >= 1 && n <= 5) *kind = n;
     else return false;
+    return true;
+}
+
+// "300/1" or "300" (denominator 1).
+bool ParseRational(char *s, LONG *num, LONG *den) {
+    char *slash = strchr(s, '/');
+    *den = 1;
+    if (slash) {
+        *slash = 0;
+        if (!ParseLong(Trim(slash + 1), den) || *den <= 0) return false;
+    }
+    return ParseLong(Trim(s), num);
+}
+
+// Rational choices: a list "75/1, 300/2, 600" or a range of whole values "min..max/step".
+bool ParseRationalChoices(char *s, KitCustomTag *c) {
+    if (strstr(s, "..")) return ParseChoices(s, &c->longs);
+    ZeroMemory(&c->longs, sizeof c->longs);
+    if (*Trim(s) == 0) return false;
+    for (char *tok = strtok(s, ","); tok; tok = strtok(nullptr, ",")) {
+        int k = c->longs.count;
+        if (k >= KIT_MAX_LIST || !ParseRational(Trim(tok), &c->longs.values[k], &c->dens[k])) return false;
+        ++c->longs.count;
+    }
     return true;
 }
 
@@ -270,6 +309,8 @@ KitCustomTag *CustomFor(KitProfile *p, LONG tag) {
     ZeroMemory(c, sizeof *c);
     c->tag = tag;
     c->kind = KIT_KIND_LONG;
+    c->count = 1;
+    c->defDen = 1;
     return c;
 }
 
@@ -284,6 +325,7 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
         {"Bitonal", &KitProfile::bitonal},        {"AutoBrightness", &KitProfile::autoBrightness},
         {"OwnDialog", &KitProfile::ownDialog},    {"AdvancedDialog", &KitProfile::advancedDialog},
         {"JobSeparators", &KitProfile::jobSeparators}, {"SinglePageMode", &KitProfile::singlePageMode},
+        {"ReportSettings", &KitProfile::reportSettings},
     };
     for (const B &b : kBools)
         if (!lstrcmpiA(key, b.key)) return ParseBool(v, &(p->*b.field)) ? 0 : ps.Fail("%s needs yes or no", key);
@@ -355,6 +397,26 @@ LONG ScannerKey(Parser &ps, KitProfile *p, const char *key, char *v) {
     }
     if (!lstrcmpiA(key, "SinglePageSources"))
         return ParseList(v, p->singlePageSources, 4, &p->singlePageSourceCount) ? 0 : ps.Fail("%s needs a list of 2, 3, 4", key);
+    // How a choice list is answered: "list" (0x415 gives 0x40000) or "range" (0x20000).
+    struct C { const char *key; BOOL KitProfile::*field; BOOL rangeIsOn; };
+    static constexpr C kShapes[] = {
+        {"DepthChoices", &KitProfile::depthRange, TRUE},
+        {"WidthChoices", &KitProfile::widthList, FALSE},
+        {"JobControlChoices", &KitProfile::jobControlRange, TRUE},
+    };
+    for (const C &c : kShapes) {
+        if (lstrcmpiA(key, c.key)) continue;
+        bool range = !lstrcmpiA(v, "range");
+        if (!range && lstrcmpiA(v, "list")) return ps.Fail("%s needs list or range", key);
+        p->*c.field = range == (c.rangeIsOn != FALSE);
+        return 0;
+    }
+    if (!lstrcmpiA(key, "Compressions")) {
+        KitLongChoices &c = p->compressions;
+        bool ok = ParseChoices(v, &c) && (c.isRange ? c.range.min >= 1 : true);
+        for (int i = 0; ok && !c.isRange && i < c.count; ++i) ok = c.values[i] >= 1;
+        return ok ? 0 : ps.Fail("%s needs driver compression codes (1 none), a list or a range", key);
+    }
     if (!lstrcmpiA(key, "Endorser")) {
         static constexpr const char *kKinds[] = {"none", "text", "counter", "both"};
         for (int i = 0; i < 4; ++i)
@@ -412,15 +474,22 @@ LONG PaperKey(Parser &ps, KitProfile *p, const char *key, char *v) {
     return ps.Fail("unknown key %s in [Paper]", key);
 }
 
-LONG PageKey(Parser &ps, KitPageExtra *e, const char *key, char *v) {
-    if (!lstrcmpiA(key, "Barcodes")) return ParseCodes(v, e) ? 0 : ps.Fail("%s needs TYPE:TEXT pairs separated by ;", key);
-    if (!lstrcmpiA(key, "Patch")) return ParsePatch(v, e) ? 0 : ps.Fail("%s needs 2, 3 or T", key);
+LONG PageKey(Parser &ps, KitProfile *p, KitPageExtra *e, const char *key, char *v) {
+    if (!lstrcmpiA(key, "Barcodes"))
+        return ParseCodes(v, p, e) ? 0 : ps.Fail("%s needs TYPE:TEXT pairs separated by ; (at most 32 codes a page)", key);
+    if (!lstrcmpiA(key, "Patch")) return ParsePatch(v, p, e) ? 0 : ps.Fail("%s needs 2, 3 or T", key);
     if (!lstrcmpiA(key, "Separator")) return ParseBool(v, &e->separator) ? 0 : ps.Fail("%s needs yes or no", key);
     return ps.Fail("unknown key %s in a [Page N] section", key);
 }
 
 LONG TagKey(Parser &ps, KitProfile *p, KitCustomTag *c, const char *key, char *v) {
-    if (!lstrcmpiA(key, "Kind")) return ParseKind(v, &c->kind) ? 0 : ps.Fail("%s needs long or string", key);
+    if (!lstrcmpiA(key, "Kind")) return ParseKind(v, &c->kind) ? 0 : ps.Fail("%s needs long, string, rational or 1 to 5", key);
+    if (!lstrcmpiA(key, "Count")) {
+        LONG n;
+        if (!ParseLong(v, &n) || n < 1 || n > KIT_MAX_CUSTOM || c->tag + n > 65536) return ps.Fail("%s: 1 to 128 tags below 65536", key);
+        c->count = n;
+        return 0;
+    }
     if (!lstrcmpiA(key, "Capability")) return ParseLong(v, &c->capability) ? 0 : ps.Fail("%s needs a number", key);
     if (!lstrcmpiA(key, "ReadOnly")) return ParseBool(v, &c->readOnly) ? 0 : ps.Fail("%s needs yes or no", key);
     if (!lstrcmpiA(key, "Name")) {
@@ -429,11 +498,13 @@ LONG TagKey(Parser &ps, KitProfile *p, KitCustomTag *c, const char *key, char *v
     }
     if (!lstrcmpiA(key, "Values")) {
         if (c->kind == KIT_KIND_STRING) return ParseNames(v, &c->strings) ? 0 : ps.Fail("%s needs names separated by ;", key);
+        if (c->kind == KIT_KIND_RATIONAL)
+            return ParseRationalChoices(v, c) ? 0 : ps.Fail("%s needs a list of n/d or a range of whole numbers", key);
         return ParseChoices(v, &c->longs) ? 0 : ps.Fail("%s needs a list or a range", key);
     }
     if (!lstrcmpiA(key, "Default")) {  // checked against Kind and Values at the end of the file
-        if (strlen(v) >= KIT_MAX_NAME) return ps.Fail("%s too long", key);
-        lstrcpynA(c->defString, v, KIT_MAX_NAME);
+        if (strlen(v) >= KIT_MAX_TEXT) return ps.Fail("%s too long", key);
+        lstrcpynA(c->defString, v, KIT_MAX_TEXT);
         ps.tagDefaultLine[c - p->customs] = ps.line;
         return 0;
     }
@@ -470,6 +541,62 @@ LONG CheckDefault(Parser &ps, int line, const char *key, const KitLongChoices &c
     return ps.Fail("%s is not among the values offered", key);
 }
 
+// A rational default given must be one of the values offered (as a fraction: 600/2 is 300/1);
+// one left open is the first of a list or the minimum of a range.
+LONG CheckRationalDefault(Parser &ps, int line, KitCustomTag *c) {
+    const KitLongChoices &k = c->longs;
+    if (line == 0) {
+        if (k.isRange) c->defNum = k.range.min, c->defDen = 1;
+        else if (k.count > 0) c->defNum = k.values[0], c->defDen = c->dens[0];
+        return 0;
+    }
+    char text[KIT_MAX_TEXT];
+    lstrcpynA(text, c->defString, sizeof text);
+    if (!ParseRational(text, &c->defNum, &c->defDen)) return ps.Fail("%s needs n/d or a number", "Default");
+    bool found = !k.isRange && k.count == 0;
+    if (k.isRange) {
+        LONG whole = c->defNum / c->defDen;
+        found = c->defNum % c->defDen == 0 && InChoices(k, whole);
+    }
+    for (int i = 0; !k.isRange && i < k.count; ++i)
+        found |= static_cast<LONGLONG>(c->defNum) * c->dens[i] == static_cast<LONGLONG>(k.values[i]) * c->defDen;
+    return found ? 0 : ps.Fail("%s is not among the values offered", "Default");
+}
+
+// A section with Count=K stands for K tags in a row, each announcing the next capability code
+// (a capability of 0 stays 0): how a profile describes a driver with very many tags of its own.
+LONG ExpandTags(Parser &ps, KitProfile *p) {
+    int given = p->customCount;
+    for (int i = 0; i < given; ++i) {
+        for (LONG k = 1; k < p->customs[i].count; ++k) {
+            KitCustomTag &first = p->customs[i];
+            LONG tag = first.tag + k;
+            char number[16];
+            snprintf(number, sizeof number, "%ld", tag);
+            for (int j = 0; j < p->customCount; ++j)
+                if (p->customs[j].tag == tag) return ps.Fail("[Tag %s] is given twice (once by a Count)", number);
+            if (p->customCount >= KIT_MAX_CUSTOM) return ps.Fail("%s", "more than 128 driver-defined tags");
+            KitCustomTag &c = p->customs[p->customCount++];
+            c = first;
+            c.tag = tag;
+            c.count = 1;
+            if (first.capability & 0xFFFF) c.capability = (first.capability & ~0xFFFF) | ((first.capability + k) & 0xFFFF);
+            if (first.name[0]) snprintf(c.name, KIT_MAX_NAME, "%.40s%ld", first.name, tag);
+        }
+    }
+    for (int i = 0; i < p->customCount; ++i) {
+        KitCustomTag &c = p->customs[i];
+        if (c.count > 1 && c.name[0]) {
+            char base[KIT_MAX_NAME];
+            lstrcpynA(base, c.name, sizeof base);
+            snprintf(c.name, KIT_MAX_NAME, "%.40s%ld", base, c.tag);
+        }
+        c.count = 1;
+        if (c.name[0] == 0) snprintf(c.name, KIT_MAX_NAME, "Tag%ld", c.tag);
+    }
+    return 0;
+}
+
 // Fills what the keys left open and checks that the whole makes a scanner.
 LONG Finish(Parser &ps, KitProfile *p) {
     LONG rc = CheckDefault(ps, ps.resolutionLine, "DefaultResolution", p->resolutions, &p->defaultResolution);
@@ -480,7 +607,9 @@ LONG Finish(Parser &ps, KitProfile *p) {
         KitCustomTag &c = p->customs[i];
         int line = ps.tagDefaultLine[i];
         ps.line = line;
-        if (c.kind == KIT_KIND_LONG) {
+        if (c.kind == KIT_KIND_RATIONAL) {
+            rc = CheckRationalDefault(ps, line, &c);
+        } else if (KitLongKind(c.kind)) {
             if (line && !ParseLong(c.defString, &c.defLong)) return ps.Fail("%s needs a number", "Default");
             if (c.longs.isRange || c.longs.count > 0) rc = CheckDefault(ps, line, "Default", c.longs, &c.defLong);
         } else if (line && c.strings.count > 0) {
@@ -508,10 +637,9 @@ LONG Finish(Parser &ps, KitProfile *p) {
     for (int i = 0; i < p->customCount; ++i) {
         KitCustomTag &c = p->customs[i];
         if (c.kind == KIT_KIND_STRING && c.defString[0] == 0 && c.strings.count > 0)
-            lstrcpynA(c.defString, c.strings.names[0], KIT_MAX_NAME);
-        if (c.name[0] == 0) snprintf(c.name, KIT_MAX_NAME, "Tag%ld", c.tag);
+            lstrcpynA(c.defString, c.strings.names[0], KIT_MAX_TEXT);
     }
-    return 0;
+    return ExpandTags(ps, p);
 }
 
 }  // namespace
@@ -589,6 +717,9 @@ void KitDefaultProfile(KitProfile *p) {
     p->advancedDialog = TRUE;
     p->jobSeparators = TRUE;
     p->previewResolution = 100;
+    p->compressions.count = 1;
+    p->compressions.values[0] = 1;
+    p->reportSettings = TRUE;
     p->generatedPages = 3;
 }
 
@@ -658,7 +789,7 @@ LONG KitReadProfile(LPCSTR path, KitProfile *p, LPSTR error, int errorSize) {
         switch (section) {
         case SEC_SCANNER: rc = ScannerKey(ps, p, key, value); break;
         case SEC_PAPER: rc = PaperKey(ps, p, key, value); break;
-        case SEC_PAGE: rc = PageKey(ps, page, key, value); break;
+        case SEC_PAGE: rc = PageKey(ps, p, page, key, value); break;
         case SEC_TAG: rc = TagKey(ps, p, custom, key, value); break;
         case SEC_FAULTS:
             if (p->faultCount >= KIT_MAX_FAULTS) rc = ps.Fail("%s", "too many faults");

@@ -56,8 +56,9 @@ LONG WINAPI JexmKitLiveObjects(LONG *images, LONG *zones, LONG *palettes);
 // belongs to jexmdln, JEXM_ERR_BADVALUE otherwise (buf untouched).
 LONG WINAPI JexmKitErrorText(LONG error, LPSTR buf, LONG size);
 
-// Every call of an ordinal is recorded as one line "45 RectGetEx(...) = 0". Calls are numbered
-// from 0 since the last reset; the last few hundred are held.
+// Every call of an ordinal is recorded as one line "45 RectGetEx(...) = 0" (pointers as "<ptr>"
+// or "null"), also in jexdfltn's call log when jexdfltn is loaded. Calls are numbered from 0 since
+// the last reset; the last few hundred are held.
 LONG WINAPI JexmKitCallCount(void);
 // 0 and the line (cut to size) for a held call; JEXM_ERR_GONE for an index no longer or not yet held.
 LONG WINAPI JexmKitGetCall(LONG index, char *text, LONG size);

@@ -47,7 +47,11 @@ LONG TagMessage(KitSlot *slot, LONG message, LONG tag, LONG value) {
         char *out = reinterpret_cast<char *>(value);
         if (len <= 0) return KIT_ERR_BUFFER;
         if (!KitWritable(out, len)) return KIT_ERR_BADARG;
-        lstrcpynA(out, isDefault ? "" : t->text, len);
+        // The text with its terminator as far as the buffer reaches: a text as long as the buffer
+        // or longer fills it without a terminator, which the caller must supply.
+        const char *text = isDefault ? "" : t->text;
+        LONG n = static_cast<LONG>(strlen(text)) + 1;
+        memcpy(out, text, n < len ? n : len);
         return 0;
     }
     case 0x320:

@@ -46,6 +46,12 @@ const char *KindName(LONG kind) {
 }
 
 LONG WINAPI DriverFault(int target, LONG number) { return KitCheckFault(target, number); }
+LONG WINAPI DriverRecordBegin(void) { return KitRecordBegin(); }
+void WINAPI DriverRecordEnd(LONG index, LPCSTR line) {
+    char copy[600];
+    KitCopyString(copy, sizeof copy, line);
+    KitRecordEnd(index, "%s", copy);
+}
 
 // Opens the driver file "<folder><name>.drv".
 LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
@@ -69,7 +75,7 @@ LONG OpenDriverFile(KitSlot *slot, const char *name, LONG kind) {
     }
     slot->callbacks = 0;
     KITHOST host = {kind == JEX_LOAD_SCANNER ? &g_kit.profile : nullptr, KitRecordLine, GetModuleHandleA("jexdfltn.dll"),
-                    KitPageError, &slot->callbacks, DriverFault};
+                    KitPageError, &slot->callbacks, DriverFault, DriverRecordBegin, DriverRecordEnd};
     LONG rc = open(&host, name, kind, &slot->driverInstance);
     if (rc != 0) {
         FreeLibrary(m);
@@ -172,9 +178,7 @@ LONG WINAPI KitDriverEntry(DWORD instance, LONG message, LONG tag, LONG value) {
         rc = KIT_ERR_BUSY;
     } else {
         if (kind == JEX_LOAD_SCANNER) {
-            rc = KitCheckFault(KIT_FAULT_MESSAGE, message);
-            LONG t = IsTagMessage(message) ? KitCheckFault(KIT_FAULT_TAG, tag & 0xFFFF) : 0;
-            if (rc == 0) rc = t;
+            rc = KitCheckMessageFault(message, tag & 0xFFFF, IsTagMessage(message));
         }
         if (rc == 0) {
             rc = KitCallInside(slot, [&](KitSlot *s) {

@@ -39,7 +39,9 @@ void KeepFaultCounts(const KitFault *old, int oldCount) {
     for (int i = 0; i < oldCount; ++i) {
         const KitFault &a = old[i];
         const KitFault &b = p.faults[i];
-        if (a.target != b.target || a.number != b.number || a.error != b.error || a.when != b.when || a.nth != b.nth) return;
+        if (a.target != b.target || a.number != b.number || a.tag != b.tag || a.error != b.error || a.when != b.when ||
+            a.nth != b.nth)
+            return;
     }
     for (int i = 0; i < oldCount; ++i) {
         p.faults[i].calls = old[i].calls;
@@ -92,7 +94,18 @@ LONG KitCheckFault(int target, LONG number) {
     LONG error = 0;
     for (int i = 0; i < g_kit.profile.faultCount; ++i) {
         KitFault &f = g_kit.profile.faults[i];
-        if (f.target == target && f.number == number && Fires(f) && error == 0) error = f.error;
+        if (f.target == target && f.number == number && f.tag == 0 && Fires(f) && error == 0) error = f.error;
+    }
+    return error;
+}
+
+LONG KitCheckMessageFault(LONG message, LONG tag, BOOL carriesTag) {
+    LONG error = 0;
+    for (int i = 0; i < g_kit.profile.faultCount; ++i) {
+        KitFault &f = g_kit.profile.faults[i];
+        bool match = f.target == KIT_FAULT_MESSAGE ? f.number == message && (f.tag == 0 || (carriesTag && f.tag == tag))
+                                                    : f.target == KIT_FAULT_TAG && carriesTag && f.number == tag;
+        if (match && Fires(f) && error == 0) error = f.error;
     }
     return error;
 }
@@ -111,6 +124,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 }
 
 extern "C" {
+
+// jexmdln asks here whether a fault of the profile fires for a call of one of its ordinals, so
+// that one [Faults] list, counted in one place, covers both libraries.
+LONG WINAPI JexKitJexmFault(LONG ordinal) { return KitCheckFault(KIT_FAULT_JEXM, ordinal); }
 
 LONG WINAPI JexdfltInit(void) {
     int rec = KitRecordBegin();

@@ -12,7 +12,7 @@ struct KitRegisteredTag {      // a tag a driver procedure registered with messa
     LONG tag, kind;
     LONG value;
     LONG num, den;
-    char text[256];
+    char text[KIT_MAX_CODE_TEXT];  // a bar-code text may be longer than a reader's buffer
 };
 
 struct KitSlot {
@@ -83,8 +83,12 @@ void KitCloseSlot(KitSlot *slot);
 // Releases every loaded slot at once, running or not (the library itself is being unloaded).
 void KitReleaseAll();
 KitSlot *KitFindSlotByLibRecord(const JEXLIBRECORD *record);
-// True when a fault of the profile fires for this call (counts the call).
+// The error of the first fault of the profile that fires for this call, or 0 (counts the call
+// for every fault it matches).
 LONG KitCheckFault(int target, LONG number);
+// The same for a message to the scanner: its message faults, its tag faults when the message
+// carries a tag, and the faults on that message with that tag.
+LONG KitCheckMessageFault(LONG message, LONG tag, BOOL carriesTag);
 
 // Call log (recorder.cpp). Begin reserves a line so that nested calls follow their caller.
 int KitRecordBegin();

@@ -1,5 +1,8 @@
 // The call record: every call of an ordinal leaves one line in a ring that tests read through the
 // kit-private exports, so that they can check the order of calls and the arguments a caller passed.
+// When jexdfltn is loaded the line also goes into its call log, so that the order of the calls
+// across the libraries and the drivers can be checked in one place; and jexdfltn's [Faults] list
+// decides which calls fail.
 #include "jexmint.h"
 
 #include <cstdarg>
@@ -18,7 +21,25 @@ struct CallLog {
 };
 CallLog g;
 
+typedef LONG(WINAPI *RecordProc)(LPCSTR);
+typedef LONG(WINAPI *FaultProc)(LONG);
+
+// An export of jexdfltn when it is loaded. Looked up at every call: jexdfltn may be unloaded and
+// loaded again at another place while jexmdln stays.
+template <class Fn>
+Fn Dfltn(const char *name) {
+    HMODULE dflt = GetModuleHandleA("jexdfltn.dll");
+    return dflt ? reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(dflt, name))) : nullptr;
+}
+
 }  // namespace
+
+LONG InjectedFault(int ordinal) {
+    FaultProc fault = Dfltn<FaultProc>("JexKitJexmFault");
+    return fault ? fault(ordinal) : 0;
+}
+
+const char *Ptr(const void *p) { return p ? "<ptr>" : "null"; }
 
 void LogCall(int ordinal, const char *name, LONG result, const char *args, ...) {
     char *line = g.lines[g.count % kRingLines];
@@ -31,6 +52,7 @@ void LogCall(int ordinal, const char *name, LONG result, const char *args, ...) 
     if (m > 0) n += m;
     if (n < kLineBytes) snprintf(line + n, (size_t)(kLineBytes - n), ") = %ld", (long)result);
     g.count = g.count == 0x7FFFFFFF ? 0 : g.count + 1;
+    if (RecordProc record = Dfltn<RecordProc>("JexKitRecord")) record(line);
 }
 
 }  // namespace jexm

@@ -10,8 +10,11 @@
 // - Gray layout (0): brightness levels; colour layout (0x300000): red, green, blue (blue first with
 //   0x400000). The zone's tag 262 chooses whether zero is dark or light (unset: as the image
 //   holds it; colour is dark-is-zero), then a set invert flag turns every sample over once more.
-//   So a DIB read with the data source's invert flag (the opposite sense in its zone, inverted
-//   back) always comes out dark-is-zero and matches the black-to-white ramp of tag 320.
+// - DIB rows, read bottom-up (a negative pitch) or in DIB colour order (0x400000), carry their
+//   sense in the DIB's colour table, the black-to-white ramp of tag 320: they come dark-is-zero
+//   whatever the zone's sense, and a set invert flag turns them over. So the invert flag the data
+//   source derives from the pixel flavour and "InvertColor" shows in a native transfer, while its
+//   memory rows (top-down, invert flag 0) follow the zone's sense.
 // - Samples are rescaled when the bits per sample differ from the page's; gray from colour or
 //   from a palette page is the luminance.
 #include "jexmint.h"
@@ -88,7 +91,8 @@ LONG MakePlan(const Request &q, Plan *p) {
 
     bool light;
     LONG zp = q.zone ? q.zone->photometric : -1;
-    if (zp == 0 || zp == 2) light = true;
+    if (q.pitch < 0 || (q.format & kFormatDibOrder)) light = false;
+    else if (zp == 0 || zp == 2) light = true;
     else if (zp == 1 || zp == 120) light = false;
     else light = p->cls == 0 && p->si == 1 && p->pm == 0;
     const bool flip = light != (q.invert != 0);

@@ -212,9 +212,10 @@ LONG MapPoints(bool toWindow, HWND window, HDC dc, HJEXM image, HJEXMZONE zone, 
 
 LONG WINAPI JexmDisplayStart(void) {
     Lock lock;
-    ++g.starts;
-    LogCall(5, "DisplayStart", 0, "%s", "");
-    return 0;
+    LONG r = InjectedFault(5);
+    if (r == 0) ++g.starts;
+    LogCall(5, "DisplayStart", r, "%s", "");
+    return r;
 }
 
 LONG WINAPI JexmDisplayEnd(void) {
@@ -229,29 +230,33 @@ LONG WINAPI JexmDisplayEnd(void) {
 LONG WINAPI JexmDisplayDraw(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG a, LONG b, LONG c,
                             LONG d, LONG mode, LONG e, LONG f) {
     Lock lock;
-    LONG r = Draw(window, dc, image, zone, flags, a, b, c, d, mode, e, f);
-    LogCall(42, "DisplayDraw", r, "%p, %p, 0x%08lx, 0x%08lx, 0x%lx, 0x%lx, 0x%lx, %ld, %ld, %ld, %ld, %ld",
-            (void *)window, (void *)dc, (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone,
-            (unsigned long)flags, (unsigned long)a, (unsigned long)b, (long)c, (long)d, (long)mode, (long)e, (long)f);
+    LONG r = InjectedFault(42);
+    if (r == 0) r = Draw(window, dc, image, zone, flags, a, b, c, d, mode, e, f);
+    LogCall(42, "DisplayDraw", r, "%s, %s, 0x%08lx, 0x%08lx, 0x%lx, %s, %s, %ld, %ld, %ld, %ld, %ld", Ptr(window), Ptr(dc),
+            (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (unsigned long)flags,
+            Ptr(reinterpret_cast<void *>((uintptr_t)a)), Ptr(reinterpret_cast<void *>((uintptr_t)b)), (long)c, (long)d,
+            (long)mode, (long)e, (long)f);
     return r;
 }
 
 LONG WINAPI JexmImageToWindow(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG a, LONG mode,
                               POINT *points, LONG count) {
     Lock lock;
-    LONG r = MapPoints(true, window, dc, image, zone, flags, a, mode, points, count);
-    LogCall(43, "ImageToWindow", r, "%p, %p, 0x%08lx, 0x%08lx, 0x%lx, 0x%lx, %ld, %p, %ld", (void *)window,
-            (void *)dc, (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (unsigned long)flags,
-            (unsigned long)a, (long)mode, (void *)points, (long)count);
+    LONG r = InjectedFault(43);
+    if (r == 0) r = MapPoints(true, window, dc, image, zone, flags, a, mode, points, count);
+    LogCall(43, "ImageToWindow", r, "%s, %s, 0x%08lx, 0x%08lx, 0x%lx, %s, %ld, %s, %ld", Ptr(window), Ptr(dc),
+            (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (unsigned long)flags,
+            Ptr(reinterpret_cast<void *>((uintptr_t)a)), (long)mode, Ptr(points), (long)count);
     return r;
 }
 
 LONG WINAPI JexmWindowToImage(HWND window, HDC dc, HJEXM image, HJEXMZONE zone, LONG flags, LONG a, LONG mode,
                               POINT *points, LONG count) {
     Lock lock;
-    LONG r = MapPoints(false, window, dc, image, zone, flags, a, mode, points, count);
-    LogCall(44, "WindowToImage", r, "%p, %p, 0x%08lx, 0x%08lx, 0x%lx, 0x%lx, %ld, %p, %ld", (void *)window,
-            (void *)dc, (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (unsigned long)flags,
-            (unsigned long)a, (long)mode, (void *)points, (long)count);
+    LONG r = InjectedFault(44);
+    if (r == 0) r = MapPoints(false, window, dc, image, zone, flags, a, mode, points, count);
+    LogCall(44, "WindowToImage", r, "%s, %s, 0x%08lx, 0x%08lx, 0x%lx, %s, %ld, %s, %ld", Ptr(window), Ptr(dc),
+            (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (unsigned long)flags,
+            Ptr(reinterpret_cast<void *>((uintptr_t)a)), (long)mode, Ptr(points), (long)count);
     return r;
 }

@@ -134,6 +134,8 @@ LONG WINAPI JexmCreateImage(HJEXM *image) {
     uint32_t token = 0;
     if (!image || IsBadWritePtr(image, sizeof *image)) {
         r = JEXM_ERR_NULLARG;
+    } else if ((r = InjectedFault(10)) != 0) {
+        *image = nullptr;
     } else {
         Image *object = static_cast<Image *>(calloc(1, sizeof(Image)));
         if (!object) {
@@ -163,8 +165,9 @@ LONG WINAPI JexmFreeImage(HJEXM image) {
 LONG WINAPI JexmGetTag(HJEXM image, LONG tag, LONG *value) {
     Lock lock;
     Image *object = FindImage(image);
-    LONG r = 0, v = 0;
-    if (!object) {
+    LONG r = InjectedFault(13), v = 0;
+    if (r) {
+    } else if (!object) {
         r = JEXM_ERR_BADIMAGE;
     } else if (!value || IsBadWritePtr(value, sizeof *value)) {
         r = JEXM_ERR_NULLARG;
@@ -196,10 +199,11 @@ LONG WINAPI JexmGetTag(HJEXM image, LONG tag, LONG *value) {
 LONG WINAPI JexmGetColorMap(HJEXM image, LONG tag, LONG byteCount, BYTE *buffer) {
     Lock lock;
     Image *object = FindImage(image);
-    LONG r = 0;
+    LONG r = InjectedFault(18);
     BYTE map[3 * 256];
     LONG entries = 0;
-    if (!object) {
+    if (r) {
+    } else if (!object) {
         r = JEXM_ERR_BADIMAGE;
     } else if (!object->hasPage) {
         r = JEXM_ERR_NOPAGE;
@@ -219,16 +223,17 @@ LONG WINAPI JexmGetColorMap(HJEXM image, LONG tag, LONG byteCount, BYTE *buffer)
         LONG n = byteCount / 3;
         for (int c = 0; c < 3; ++c) memcpy(buffer + c * n, map + c * entries, (size_t)n);
     }
-    LogCall(18, "GetColorMap", r, "0x%08lx, %ld, %ld, %p", (unsigned long)(uintptr_t)image, (long)tag,
-            (long)byteCount, (void *)buffer);
+    LogCall(18, "GetColorMap", r, "0x%08lx, %ld, %ld, %s", (unsigned long)(uintptr_t)image, (long)tag,
+            (long)byteCount, Ptr(buffer));
     return r;
 }
 
 // Map and destination may be the same block: the map is copied first.
 LONG WINAPI JexmColorMapToRGB(LONG entries, const BYTE *map, BYTE *rgb) {
     Lock lock;
-    LONG r = 0;
-    if (entries < 0 || entries > 65536) {
+    LONG r = InjectedFault(91);
+    if (r) {
+    } else if (entries < 0 || entries > 65536) {
         r = JEXM_ERR_BADARG;
     } else if (entries > 0 && (!map || !rgb)) {
         r = JEXM_ERR_NULLARG;
@@ -248,7 +253,7 @@ LONG WINAPI JexmColorMapToRGB(LONG entries, const BYTE *map, BYTE *rgb) {
             free(copy);
         }
     }
-    LogCall(91, "ColorMapToRGB", r, "%ld, %p, %p", (long)entries, (const void *)map, (void *)rgb);
+    LogCall(91, "ColorMapToRGB", r, "%ld, %s, %s", (long)entries, Ptr(map), Ptr(rgb));
     return r;
 }
 

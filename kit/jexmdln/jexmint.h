@@ -76,9 +76,14 @@ inline Zone *FindZone(HJEXMZONE h) { return static_cast<Zone *>(FindObject(kZone
 inline Palette *FindPalette(uint32_t token) { return static_cast<Palette *>(FindObject(kPalette, token)); }
 
 // ---- call record (calllog.cpp)
-// Records "<ordinal> <name>(<arguments>) = <result>"; `args` is printf-style.
+// Records "<ordinal> <name>(<arguments>) = <result>"; `args` is printf-style. Pointers are never
+// printed (they differ from run to run): Ptr gives "<ptr>" or "null" for them.
 void LogCall(int ordinal, const char *name, LONG result, const char *args, ...)
     __attribute__((format(printf, 4, 5)));
+const char *Ptr(const void *p);
+// The error a fault of the kit's profile injects into this call of an ordinal, or 0. A call that
+// fails so does nothing else (its out-values are cleared as for any failure).
+LONG InjectedFault(int ordinal);
 
 // ---- image colour tables (image.cpp)
 // The colour table the image answers for tag 320 (planar, `*entries` colours): its colour map for

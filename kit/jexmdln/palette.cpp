@@ -40,6 +40,8 @@ LONG WINAPI JexmPaletteCreate(LONG reserved, HJEXMPAL *palette) {
     uint32_t token = 0;
     if (!palette || IsBadWritePtr(palette, sizeof *palette)) {
         r = JEXM_ERR_NULLARG;
+    } else if ((r = InjectedFault(83)) != 0) {
+        *palette = nullptr;
     } else if (reserved != 0) {
         r = JEXM_ERR_BADARG;
         *palette = nullptr;
@@ -60,8 +62,9 @@ LONG WINAPI JexmPaletteCreate(LONG reserved, HJEXMPAL *palette) {
 LONG WINAPI JexmPaletteSetAttr(HJEXMPAL palette, LONG attribute, LONG value) {
     Lock lock;
     Palette *p = FindPalette(Token(palette));
-    LONG r = 0;
-    if (!p) r = JEXM_ERR_BADPALETTE;
+    LONG r = InjectedFault(93);
+    if (r) {
+    } else if (!p) r = JEXM_ERR_BADPALETTE;
     else if (attribute != kAttrEntries) r = JEXM_ERR_BADTAG;
     else if (value < 1 || value > 256) r = JEXM_ERR_BADVALUE;
     else if (p->filled) r = JEXM_ERR_PALSTATE;
@@ -74,7 +77,8 @@ LONG WINAPI JexmPaletteSetAttr(HJEXMPAL palette, LONG attribute, LONG value) {
 LONG WINAPI JexmPaletteFill(HJEXMPAL palette, HJEXM image) {
     Lock lock;
     Palette *p = FindPalette(Token(palette));
-    LONG r = p ? Fill(p, image) : JEXM_ERR_BADPALETTE;
+    LONG r = InjectedFault(84);
+    if (r == 0) r = p ? Fill(p, image) : JEXM_ERR_BADPALETTE;
     LogCall(84, "PaletteFill", r, "0x%08lx, 0x%08lx", (unsigned long)Token(palette),
             (unsigned long)(uintptr_t)image);
     return r;
@@ -83,8 +87,9 @@ LONG WINAPI JexmPaletteFill(HJEXMPAL palette, HJEXM image) {
 LONG WINAPI JexmPaletteFinish(HJEXMPAL palette) {
     Lock lock;
     Palette *p = FindPalette(Token(palette));
-    LONG r = 0;
-    if (!p) r = JEXM_ERR_BADPALETTE;
+    LONG r = InjectedFault(85);
+    if (r) {
+    } else if (!p) r = JEXM_ERR_BADPALETTE;
     else if (!p->filled) r = JEXM_ERR_PALSTATE;
     else p->finished = true;
     LogCall(85, "PaletteFinish", r, "0x%08lx", (unsigned long)Token(palette));
@@ -95,15 +100,16 @@ LONG WINAPI JexmPaletteFinish(HJEXMPAL palette) {
 LONG WINAPI JexmPaletteGetColors(HJEXMPAL palette, LONG first, LONG count, BYTE *map) {
     Lock lock;
     Palette *p = FindPalette(Token(palette));
-    LONG r = 0;
-    if (!p) r = JEXM_ERR_BADPALETTE;
+    LONG r = InjectedFault(95);
+    if (r) {
+    } else if (!p) r = JEXM_ERR_BADPALETTE;
     else if (!p->finished) r = JEXM_ERR_PALSTATE;
     else if (first < 0 || count < 0 || first > p->entries || count > p->entries - first) r = JEXM_ERR_BADARG;
     else if (count && (!map || IsBadWritePtr(map, (UINT_PTR)(3 * count)))) r = JEXM_ERR_NULLARG;
     else
         for (int c = 0; c < 3; ++c) memcpy(map + c * count, p->map + c * p->entries + first, (size_t)count);
-    LogCall(95, "PaletteGetColors", r, "0x%08lx, %ld, %ld, %p", (unsigned long)Token(palette), (long)first,
-            (long)count, (void *)map);
+    LogCall(95, "PaletteGetColors", r, "0x%08lx, %ld, %ld, %s", (unsigned long)Token(palette), (long)first,
+            (long)count, Ptr(map));
     return r;
 }
 

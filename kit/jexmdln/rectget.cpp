@@ -49,9 +49,12 @@ LONG WINAPI JexmRectGetEx(HJEXM image, HJEXMZONE zone, LONG bufferBytes, const L
                           LONG pitch, LONG invert, LONG format) {
     Lock lock;
     LONG box[4] = {0, 0, 0, 0};
-    LONG r = RectGetEx(image, zone, bufferBytes, rect, buffer, pitch, invert, format, box);
-    LogCall(45, "RectGetEx", r, "0x%08lx, 0x%08lx, %ld, {%ld,%ld,%ld,%ld}, %p, %ld, %ld, 0x%08lx",
+    if (rect && !IsBadReadPtr(rect, 4 * sizeof(LONG)))
+        for (int i = 0; i < 4; ++i) box[i] = rect[i];
+    LONG r = InjectedFault(45);
+    if (r == 0) r = RectGetEx(image, zone, bufferBytes, rect, buffer, pitch, invert, format, box);
+    LogCall(45, "RectGetEx", r, "0x%08lx, 0x%08lx, %ld, {%ld,%ld,%ld,%ld}, %s, %ld, %ld, 0x%08lx",
             (unsigned long)(uintptr_t)image, (unsigned long)(uintptr_t)zone, (long)bufferBytes, (long)box[0],
-            (long)box[1], (long)box[2], (long)box[3], buffer, (long)pitch, (long)invert, (unsigned long)format);
+            (long)box[1], (long)box[2], (long)box[3], Ptr(buffer), (long)pitch, (long)invert, (unsigned long)format);
     return r;
 }

@@ -56,6 +56,8 @@ LONG WINAPI JexmCreateZone(HJEXMZONE *zone, LONG kind) {
     uint32_t token = 0;
     if (!zone || IsBadWritePtr(zone, sizeof *zone)) {
         r = JEXM_ERR_NULLARG;
+    } else if ((r = InjectedFault(20)) != 0) {
+        *zone = nullptr;
     } else if (kind != 1) {
         r = JEXM_ERR_BADARG;
         *zone = nullptr;
@@ -90,8 +92,9 @@ LONG WINAPI JexmFreeZone(HJEXMZONE zone) {
 LONG WINAPI JexmSetZoneTag(HJEXMZONE zone, LONG tag, LONG reserved, LONG count, LONG value) {
     Lock lock;
     Zone *object = FindZone(zone);
-    LONG r;
-    if (!object) r = JEXM_ERR_BADZONE;
+    LONG r = InjectedFault(22);
+    if (r) {
+    } else if (!object) r = JEXM_ERR_BADZONE;
     else if (reserved != 0 || count != 1) r = JEXM_ERR_BADARG;
     else r = SetTag(object, tag, value);
     LogCall(22, "SetZoneTag", r, "0x%08lx, %ld, %ld, %ld, %ld", (unsigned long)(uintptr_t)zone, (long)tag,

@@ -232,6 +232,7 @@ inline LONG WINAPI Collector(JEXLIBRECORD *rec, LONG message, LONG tag, LONG val
         char text[256] = {};
         LONG type = 0;
         self(rec->words[2], 0x312, 1735 | (256 << 16), reinterpret_cast<LONG>(text));
+        text[sizeof text - 1] = 0;  // a text that fills the buffer comes without its terminator
         self(rec->words[2], 0x310, 1730, reinterpret_cast<LONG>(&type));
         g_got.codes.push_back(std::to_string(type) + ":" + text);
         return k.defProc(rec, message, tag, value);

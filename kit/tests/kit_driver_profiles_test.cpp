@@ -36,6 +36,18 @@ LONG Status(const JEXDRIVER &d) {
     return s;
 }
 
+// The long a message writes to its value word (0 when it fails).
+LONG Word(const JEXDRIVER &d, LONG msg, LONG tag) {
+    LONG v = 0;
+    EXPECT_EQ(0, Msg(d, msg, tag, reinterpret_cast<LONG>(&v))) << "msg " << msg << " tag " << (tag & 0xFFFF);
+    return v;
+}
+std::pair<LONG, LONG> Rational(const JEXDRIVER &d, LONG msg, LONG tag) {
+    LONG r[2] = {};
+    EXPECT_EQ(0, Msg(d, msg, tag, reinterpret_cast<LONG>(r)));
+    return {r[0], r[1]};
+}
+
 const Expectation kProfiles[] = {
     {"ORVAVS.ini", 0, 0, 0, [](JEXDRIVER &d) { EXPECT_EQ(0x10003, GetLong(d, 1283)); }},
     {"flatbed.ini", 0, 0, 0,
@@ -94,6 +106,63 @@ const Expectation kProfiles[] = {
          EXPECT_EQ(0, Msg(d, 0x321, 257, 40));
          EXPECT_EQ(0, ScanIntoCollector(d));
          EXPECT_EQ(40, g_got.rows);
+     }},
+    {"driver-tags.ini", 0, 0, 0,
+     [](JEXDRIVER &d) {
+         for (auto [tag, kind] : std::vector<std::pair<LONG, LONG>>{{6001, 1}, {6002, 4}, {6003, 3}, {6004, 5}, {6007, 2}})
+             EXPECT_EQ(kind, Word(d, 0x342, tag)) << tag;
+         EXPECT_EQ(0x18103, Word(d, 0x315, 6003));               // bit 16: read only
+         EXPECT_EQ(-4505, Msg(d, 0x321, 6003, 1));
+         EXPECT_EQ(4711, GetLong(d, 6003));
+         // a listed rational is matched as a fraction and kept as the list writes it
+         LONG r[2] = {44, 20};
+         EXPECT_EQ(0, Msg(d, 0x322, 6004, reinterpret_cast<LONG>(r)));
+         EXPECT_EQ((std::pair<LONG, LONG>{22, 10}), Rational(d, 0x311, 6004));
+         EXPECT_EQ((std::pair<LONG, LONG>{5, 2}), Rational(d, 0x412, 6004 | (0xFFFE << 16)));  // the largest
+         LONG two[2] = {2, 1};
+         EXPECT_EQ(-4503, Msg(d, 0x322, 6004, reinterpret_cast<LONG>(two)));
+         // in a range, the whole value fitted onto the steps
+         LONG odd[2] = {650, 2};
+         EXPECT_EQ(0, Msg(d, 0x322, 6005, reinterpret_cast<LONG>(odd)));
+         EXPECT_EQ((std::pair<LONG, LONG>{300, 1}), Rational(d, 0x311, 6005));
+         EXPECT_EQ((std::pair<LONG, LONG>{600, 1}), Rational(d, 0x331, 6005));
+         char text[256] = {};
+         EXPECT_EQ(0, Msg(d, 0x312, 6007 | (256 << 16), reinterpret_cast<LONG>(text)));
+         EXPECT_GT(strlen(text), 64u);
+     }},
+    {"many-capabilities.ini", 0, 0, 0,
+     [](JEXDRIVER &d) {
+         LONG count = Word(d, 0x314, 0);
+         std::vector<LONG> words;
+         for (LONG i = 0; i < count; ++i)
+             if (LONG w = Word(d, 0x315, Word(d, 0x310, i << 16))) words.push_back(w);
+         ASSERT_EQ(120u, words.size());
+         EXPECT_EQ(0x8200, words.front());
+         EXPECT_EQ(0x8277, words.back());
+         EXPECT_EQ(50, GetLong(d, 7120));
+     }},
+    {"choice-shapes.ini", 0, 0, 0,
+     [](JEXDRIVER &d) {
+         EXPECT_EQ(0x20000, Word(d, 0x415, 258));
+         EXPECT_EQ((std::vector<LONG>{1, 8, 1}), (std::vector<LONG>{Word(d, 0x411, 258 | (0xFFFF << 16)),
+                                                                    Word(d, 0x411, 258 | (0xFFFE << 16)),
+                                                                    Word(d, 0x411, 258 | (0xFFFD << 16))}));
+         EXPECT_EQ(0, Msg(d, 0x321, 258, 6));
+         EXPECT_EQ(4, GetLong(d, 258));                           // the depth below that is produced
+         EXPECT_EQ(0x40000, Word(d, 0x415, 256));
+         EXPECT_EQ(8, Word(d, 0x411, 256 | (0xFFFD << 16)));      // a list with a step
+         EXPECT_EQ((std::vector<LONG>{80, 1160, 1648, 1696}), Choices(d, 256));
+         EXPECT_EQ(-4503, Msg(d, 0x321, 256, 1000));
+         EXPECT_EQ(0x20000, Word(d, 0x415, 1447));
+         EXPECT_EQ((std::vector<LONG>{1, 4, 5, 50006}), Choices(d, 259));
+         EXPECT_EQ(1, Word(d, 0x330, 259));
+     }},
+    {"many-barcodes.ini", 0, 0, 0,
+     [](JEXDRIVER &d) {
+         EXPECT_EQ(0, ScanIntoCollector(d));                      // page 1
+         ASSERT_EQ(10u, g_got.codes.size());
+         EXPECT_EQ("3:CODE-01", g_got.codes.front());
+         EXPECT_EQ("2:4006381333931", g_got.codes.back());
      }},
     {"fail-start.ini", -4533, 0, 0, nullptr},
     {"fail-load.ini", 0, -4512, 0, nullptr},

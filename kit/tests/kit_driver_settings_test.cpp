@@ -180,6 +180,16 @@ TEST_F(KitSettings, MissingNamesKeepTheirValuesAndTheCallBackMayComeAsValue) {
     g_store = Store{};
     ASSERT_EQ(0, Msg(scanner, 0x348, 0, reinterpret_cast<LONG>(&Collect)));
     EXPECT_EQ(kSettings.size(), g_store.collected.size());
+    // a driver that reports no settings at all never calls back
+    ASSERT_EQ(0, k.unload(&scanner));
+    k.done();
+    Open(std::string(kBase) + "[Scanner]\nReportSettings=no\n");
+    g_store = Store{};
+    g_store.text = "Version=1.78:Contrast=90:";
+    EXPECT_EQ(0, Msg(scanner, 0x348, reinterpret_cast<LONG>(&Collect), 0));
+    EXPECT_EQ(0, Msg(scanner, 0x349, reinterpret_cast<LONG>(&LookUp), 0));
+    EXPECT_EQ(0, g_store.calls);
+    EXPECT_EQ(128, GetLong(scanner, 1281));
 }
 
 TEST_F(KitSettings, AFailingCallBackEndsTheMessageWithItsError) {

@@ -86,7 +86,7 @@ TEST_F(KitDriver, HostileArgumentsAreRefused) {
     EXPECT_EQ(-4501, k.errorText(0, nullptr, -4530, buf, -5));
     EXPECT_EQ(0, k.errorText(0, nullptr, -4530, buf, sizeof buf));
     EXPECT_EQ(7u, strlen(buf));                                  // cut to the buffer
-    char unterminated[300];
+    char unterminated[600];  // longer than any text a tag keeps
     memset(unterminated, 'x', sizeof unterminated);
     EXPECT_EQ(-4503, Msg(scanner, 0x320, 1411, reinterpret_cast<LONG>(unterminated)));  // too long a text
     EXPECT_EQ(-4501, k.scan(&scanner, nullptr, 8192));
@@ -251,6 +251,20 @@ TEST_F(KitDriver, PageRowsMatchTheChartAndBarCodesReachTheCollector) {
     ASSERT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
     EXPECT_EQ(1, status);                                       // feeder now empty
     EXPECT_EQ(-4531, ScanIntoCollector(scanner));
+    // A bar-code text longer than the collector's buffer fills it without a terminator (@23).
+    JEXDRIVER col{};
+    ASSERT_EQ(0, k.load(0, reinterpret_cast<const void *>(&Collector), &col, 1));
+    ASSERT_EQ(0, Msg(col, 768, 0, 0x206C7));
+    const std::string longText(300, 'L');
+    ASSERT_EQ(0, Msg(col, 0x320, 1735, reinterpret_cast<LONG>(longText.c_str())));
+    char text[20];
+    memset(text, '#', sizeof text);
+    ASSERT_EQ(0, Msg(col, 0x312, 1735 | (16 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_EQ(std::string(16, 'L') + "####", std::string(text, sizeof text));
+    ASSERT_EQ(0, Msg(col, 0x320, 1735, reinterpret_cast<LONG>("SHORT")));
+    ASSERT_EQ(0, Msg(col, 0x312, 1735 | (16 << 16), reinterpret_cast<LONG>(text)));
+    EXPECT_STREQ("SHORT", text);
+    EXPECT_EQ(0, k.unload(&col));
 }
 
 TEST_F(KitDriver, PaletteAndBitonalPagesFollowTheFormula) {
@@ -291,15 +305,24 @@ TEST_F(KitDriver, YieldCancelStopsThePage) {
     ASSERT_EQ(0, Msg(scanner, 0x321, 1299, reinterpret_cast<LONG>(&TestYield)));
     g_got.yieldCalls = 0;
     g_got.yieldCancelAt = 2;
+    k.resetCalls();
     EXPECT_EQ(JEX_ERR_CANCEL, ScanIntoCollector(scanner));
     EXPECT_EQ(2, g_got.yieldCalls);
     EXPECT_LT(g_got.rows, g_got.length);
+    // each call-back into the caller has its line, after the strip it follows
+    std::vector<std::string> calls = Calls();
+    std::vector<std::string> flow;
+    for (const std::string &c : calls)
+        if (c.rfind("callback ", 0) == 0) flow.push_back(c);
+        else if (c.rfind("[procedure] msg 0x602", 0) == 0) flow.push_back("rows");
+    EXPECT_EQ((std::vector<std::string>{"rows", "callback yield() = 0", "rows", "callback yield() = -4526"}), flow);
     g_got.yieldCancelAt = -1;
     ASSERT_EQ(0, Msg(scanner, 0x321, 1299, 0));
 }
 
 TEST_F(KitDriver, FaultsFireAsTheProfileSays) {
-    Open(std::string(kBase) + "[Faults]\nF1=page 1, PaperJam\nF2=msg 0x604, CoverOpen, at 2\nF3=tag 1297, Offline, once\n");
+    Open(std::string(kBase) + "[Faults]\nF1=page 1, PaperJam\nF2=msg 0x604, CoverOpen, at 2\nF3=tag 1297, Offline, once\n"
+                              "F4=msg 0x321 tag 1300, Busy, always\n");
     EXPECT_EQ(-4530, ScanIntoCollector(scanner));
     EXPECT_GT(g_got.rows, 0);
     EXPECT_LT(g_got.rows, g_got.length);
@@ -309,6 +332,9 @@ TEST_F(KitDriver, FaultsFireAsTheProfileSays) {
     EXPECT_EQ(0, Msg(scanner, 0x604, 1, reinterpret_cast<LONG>(&status)));
     EXPECT_EQ(-4533, Msg(scanner, 0x321, 1297, 1));
     EXPECT_EQ(0, Msg(scanner, 0x321, 1297, 1));
+    EXPECT_EQ(-4534, Msg(scanner, 0x321, 1300, 2));             // writing 1300 fails, reading it does not
+    EXPECT_EQ(3, GetLong(scanner, 1300));
+    EXPECT_EQ(0, Msg(scanner, 0x321, 1293, 1));
     EXPECT_EQ(0, ScanIntoCollector(scanner));                   // page 2 goes through
 }
 
@@ -368,6 +394,17 @@ TEST_F(KitDriver, MessagesOfEveryKindAnswerOrRefuse) {
     EXPECT_EQ(1, r[1]);
     ASSERT_EQ(0, Msg(scanner, 0x332, 1294 | (64 << 16), reinterpret_cast<LONG>(text)));
     EXPECT_STREQ("Letter", text);
+    // the default frame in pixels at the default resolution (150 dpi), whatever the current one
+    ASSERT_EQ(0, Msg(scanner, 0x330, 256, reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(2159 * 150 / 254 / 8 * 8, v);
+    ASSERT_EQ(0, Msg(scanner, 0x330, 257, reinterpret_cast<LONG>(&v)));
+    EXPECT_EQ(2794 * 150 / 254, v);
+    // resetting the page size alone puts its frame in place, at the current resolution
+    ASSERT_EQ(0, Msg(scanner, 0x321, 286, 40));
+    ASSERT_EQ(0, Msg(scanner, 0x340, 1294, 0));
+    EXPECT_EQ(0, GetLong(scanner, 286));
+    EXPECT_EQ(2159 * 300 / 254 / 8 * 8, GetLong(scanner, 256));
+    EXPECT_EQ(2794 * 300 / 254, GetLong(scanner, 257));
     // 0x342: the kind of a tag's value
     for (auto [tag, kind] : std::vector<std::pair<LONG, LONG>>{{282, 5}, {1411, 2}, {1281, 1}, {6001, 1}}) {
         ASSERT_EQ(0, Msg(scanner, 0x342, tag, reinterpret_cast<LONG>(&v))) << tag;
@@ -467,7 +504,7 @@ TEST_F(KitDriver, JexmWriterFillsTheImage) {
     auto getTag = GetProc<LONG(WINAPI *)(HJEXM, LONG, LONG *)>(jexm, MAKEINTRESOURCEA(13));
     auto getRows = GetProc<LONG(WINAPI *)(HJEXM, LONG, LONG, void *, LONG)>(jexm, "JexmKitGetRows");
     ASSERT_TRUE(create && destroy && getTag && getRows);
-    Open();
+    Open(std::string(kBase) + "[Faults]\nF=jexmdln 20, NoMemory, once\n");
     ASSERT_EQ(0, Msg(scanner, 0x321, 5374, 1));
     ASSERT_EQ(0, Msg(scanner, 0x321, 282, 75));
     ASSERT_EQ(0, Msg(scanner, 0x321, 277, 3));
@@ -475,6 +512,15 @@ TEST_F(KitDriver, JexmWriterFillsTheImage) {
     ASSERT_EQ(0, Msg(scanner, 0x321, 257, 30));
     HJEXM image = nullptr;
     ASSERT_EQ(0, create(&image));
+    // jexmdln's faults come from the same profile
+    auto createZone = GetProc<LONG(WINAPI *)(HJEXMZONE *, LONG)>(jexm, MAKEINTRESOURCEA(20));
+    auto freeZone = GetProc<LONG(WINAPI *)(HJEXMZONE)>(jexm, MAKEINTRESOURCEA(21));
+    ASSERT_TRUE(createZone && freeZone);
+    HJEXMZONE zone = reinterpret_cast<HJEXMZONE>(1);
+    EXPECT_EQ(-4500, createZone(&zone, 1));
+    EXPECT_EQ(nullptr, zone);
+    ASSERT_EQ(0, createZone(&zone, 1));
+    EXPECT_EQ(0, freeZone(zone));
     JEXDRIVER writer{}, col{};
     ASSERT_EQ(0, k.load(0, "JEXMORVA", &writer, 0));
     ASSERT_EQ(0, k.initDriver(&writer, nullptr, image));
@@ -487,6 +533,16 @@ TEST_F(KitDriver, JexmWriterFillsTheImage) {
     EXPECT_EQ(0, k.scan(&scanner, buf, 8192));
     GlobalFree(buf);
     EXPECT_EQ((std::vector<std::string>{"3:ABC-1", "1:12345670"}), g_got.codes);
+    // jexmdln's calls are in the same log, in order with jexdfltn's, without pointers
+    std::vector<std::string> calls = Calls();
+    auto at = [&](const std::string &prefix) {
+        for (size_t i = 0; i < calls.size(); ++i)
+            if (calls[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+        return -1;
+    };
+    EXPECT_LT(at("70 JexdfltInitDriver(ORVAVS"), at("10 CreateImage(-> 0x"));
+    EXPECT_LT(at("10 CreateImage(-> 0x"), at("20 CreateZone(-> 0x00000000, 1) = -4500"));
+    EXPECT_LT(at("20 CreateZone(-> 0x00000000, 1) = -4500"), at("29 JexdfltLoadDriver(0, \"JEXMORVA\""));
     Msg(scanner, 0x110, 0, 0);
     EXPECT_EQ(0, k.unload(&col));
     EXPECT_EQ(0, k.unload(&writer));

@@ -25,7 +25,9 @@ int PaddedRow(int width, int bits) { return ((width * bits + 7) / 8 + 3) & ~3; }
 
 // One-sample pages read as a DIB is read: the zone asks for the sense opposite to the invert flag
 // (pixel flavour vanilla: zone 0 and invert 1; chocolate: zone 1 and invert 0), negative pitch.
-TEST(KitJexmRect, OneSampleDibRowsMatchTheirColourTable) {
+// DIB rows match their colour table; the invert flag turns gray samples over (a negative picture),
+// palette indexes never.
+TEST(KitJexmRect, OneSampleDibRowsMatchTheirColourTableTurnedByTheInvertFlag) {
     for (int bps : {1, 2, 4, 8})
         for (int pm : {0, 1, 3})
             for (int vanilla : {0, 1}) {
@@ -42,7 +44,9 @@ TEST(KitJexmRect, OneSampleDibRowsMatchTheirColourTable) {
                 for (int y = 0; y < 11; ++y) {
                     const BYTE *row = buf.data() + (10 - y) * pitch;  // bottom row first
                     for (int x = 0; x < 37; ++x) {
-                        Rgb want = TrueColour(page, x, y), got = palette[UnpackBits(row, x, bps)];
+                        int v = UnpackBits(row, x, bps);
+                        if (vanilla && pm != 3) v = (1 << bps) - 1 - v;
+                        Rgb want = TrueColour(page, x, y), got = palette[v];
                         ASSERT_TRUE(want == got) << "pixel " << x << "," << y;
                     }
                     for (int b = (37 * bps + 7) / 8; b < pitch; ++b) ASSERT_EQ(0, row[b]) << "padding of row " << y;
@@ -88,13 +92,14 @@ TEST(KitJexmRect, ColourRowsInRgbAndDibOrder) {
     for (int vanilla : {0, 1}) {
         SCOPED_TRACE(testing::Message() << "vanilla " << vanilla);
         HJEXMZONE zone = MakeZone(vanilla ? 2 : 120);
-        // Native transfer: the invert flag undoes the zone's sense, the picture is true.
+        // Native transfer: the zone's sense does not apply to DIB rows, the invert flag does.
         ASSERT_EQ(0, JexmRectGetEx(image, zone, (LONG)buf.size(), rect, buf.data(), -dibPitch, vanilla,
                                    FormatCode(8, kColour | kDib)));
         for (int y = 0; y < 9; ++y)
             for (int x = 0; x < 13; ++x) {
                 const BYTE *p = buf.data() + (8 - y) * dibPitch + 3 * x;
-                ASSERT_TRUE((Rgb{p[2], p[1], p[0]} == TrueColour(page, x, y))) << x << "," << y;
+                Rgb got = vanilla ? Rgb{255 - p[2], 255 - p[1], 255 - p[0]} : Rgb{p[2], p[1], p[0]};
+                ASSERT_TRUE(got == TrueColour(page, x, y)) << x << "," << y;
             }
         // Memory transfer: red first, zero is light under vanilla.
         ASSERT_EQ(0, JexmRectGetEx(image, zone, (LONG)buf.size(), rect, buf.data(), memPitch, 0, FormatCode(8, kColour)));
@@ -174,10 +179,14 @@ TEST(KitJexmRect, SubRectanglesAndPitches) {
             ASSERT_EQ(0, JexmRectGetEx(image, zone, need, rect, buf.data(), sign * pitch, 0, FormatCode(c.bps, kind)));
             for (LONG k = 0; k < rows; ++k) {
                 const BYTE *row = buf.data() + (sign > 0 ? k : rows - 1 - k) * pitch;
+                // bottom-up rows are DIB rows: dark-is-zero, so a light-is-zero page comes turned over
+                const bool turned = sign < 0 && kind == kGray && c.pm == 0;
                 for (LONG x = 0; x < w; ++x)
-                    for (int s = 0; s < c.spp; ++s)
-                        ASSERT_EQ(page.At(c.left + x, c.top + k, s), UnpackBits(row, x * c.spp + s, c.bps))
+                    for (int s = 0; s < c.spp; ++s) {
+                        int v = page.At(c.left + x, c.top + k, s);
+                        ASSERT_EQ(turned ? (1 << c.bps) - 1 - v : v, UnpackBits(row, x * c.spp + s, c.bps))
                             << "pixel " << x << " of strip row " << k;
+                    }
             }
             for (size_t i = need; i < buf.size(); ++i) ASSERT_EQ(0xEE, buf[i]) << "byte " << i << " past the rows";
             JexmFreeZone(zone);

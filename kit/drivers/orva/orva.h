@@ -3,6 +3,8 @@
 // orvascan.cpp, the test chart in orvachart.cpp, the dialogs in orvadialog.cpp.
 #pragma once
 
+#include <cstdio>
+
 #include "kit/common/kitcommon.h"
 
 inline constexpr int ORVA_MAX_TAGS = 40 + KIT_MAX_CUSTOM;
@@ -22,18 +24,19 @@ struct OrvaTag {
 struct OrvaValues {
     LONG l[ORVA_MAX_TAGS];
     LONG num[ORVA_MAX_TAGS], den[ORVA_MAX_TAGS];
-    char s[ORVA_MAX_TAGS][KIT_MAX_NAME];
+    char s[ORVA_MAX_TAGS][KIT_MAX_TEXT];
 };
 
 // The allowed values of a tag at this moment.
 struct OrvaChoices {
     int mode;                     // 0 none, 1 list, 2 range
     LONG kind;
-    int count;
+    int count;                    // a range of bits per sample (258) keeps the depths offered here too
     LONG l[ORVA_MAX_CHOICES];     // long list, or rational numerators
     LONG den[ORVA_MAX_CHOICES];   // rational denominators
     const char *s[ORVA_MAX_CHOICES];
     KitRange range;               // long or rational (denominator 1) range
+    LONG listStep;                // what index -3 answers on a list (0: none)
 };
 
 // The record the data source hands with message 0x125.
@@ -85,6 +88,19 @@ struct OrvaCallOut {
     }
     OrvaCallOut(const OrvaCallOut &) = delete;
     OrvaCallOut &operator=(const OrvaCallOut &) = delete;
+};
+
+// The call log's line of one call out to the caller ("callback yield() = 0"): begun before the
+// call, so that what the caller does inside it follows in the log, and ended with its result.
+struct OrvaCallOutLine {
+    KITHOST host;
+    LONG index;
+    explicit OrvaCallOutLine(const Orva *o) : host(o->host), index(host.recordBegin ? host.recordBegin() : -1) {}
+    void End(const char *what, LONG result) {
+        char line[120];
+        snprintf(line, sizeof line, "callback %s = %ld", what, result);
+        if (host.recordEnd) host.recordEnd(index, line);
+    }
 };
 
 // ---- tags (orvatags.cpp)

@@ -71,14 +71,21 @@ INT_PTR CALLBACK ScanDialogProc(HWND dialog, UINT msg, WPARAM wp, LPARAM lp) {
         // The call-backs may close the source and unload this driver: jexdfltn keeps the driver
         // while they run and takes it down once this procedure has returned.
         OrvaCallOut out(o);
-        if (LOWORD(wp) == IDOK && record && r->scan) r->scan(r);
+        if (LOWORD(wp) == IDOK && record && r->scan) {
+            OrvaCallOutLine line(o);
+            line.End("scan(record)", r->scan(r));
+        }
         if (LOWORD(wp) == IDCANCEL && record && r->cancel) {
             LONG flag = 1;
-            r->cancel(&flag);
+            OrvaCallOutLine line(o);
+            line.End("cancel(1)", r->cancel(&flag));
         }
         if (LOWORD(wp) == ID_PREVIEW) {
             LONG proc = OrvaLong(o, 1681);
-            if (proc) reinterpret_cast<LONG(WINAPI *)(LONG, LONG, LONG)>(proc)(0, 0, 0);
+            if (proc) {
+                OrvaCallOutLine line(o);
+                line.End("preview(0, 0, 0)", reinterpret_cast<LONG(WINAPI *)(LONG, LONG, LONG)>(proc)(0, 0, 0));
+            }
         }
         return TRUE;
     }

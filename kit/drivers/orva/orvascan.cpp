@@ -225,7 +225,9 @@ LONG CallYield(Orva *o) {
     LONG proc = OrvaLong(o, 1299);
     if (proc) {
         OrvaCallOut out(o);
+        OrvaCallOutLine line(o);
         LONG r = reinterpret_cast<LONG(WINAPI *)(void)>(proc)();
+        line.End("yield()", r);
         if (r != 0) return r < 0 ? r : JEX_ERR_CANCEL;
     }
     return o->abortRequested ? JEX_ERR_CANCEL : 0;
@@ -316,7 +318,7 @@ LONG OrvaScan(Orva *o) {
     const KitPageExtra *extra = ExtraOf(p, page);
     if (rc >= 0) {
         for (int i = 0; extra && i < extra->codeCount; ++i) {
-            Send(o, 0x320, KIT_TAG_CODETEXT, reinterpret_cast<LONG>(extra->codes[i].text));
+            Send(o, 0x320, KIT_TAG_CODETEXT, reinterpret_cast<LONG>(KitCodeText(p, extra->codes[i])));
             Send(o, 0x321, KIT_TAG_CODETYPE, extra->codes[i].type);
             Send(o, KIT_MSG_CODE, 0, 0);
         }

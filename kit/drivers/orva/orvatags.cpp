@@ -134,17 +134,37 @@ void NormaliseSource(Orva *o) {
     if (c.count > 0 && !Contains(c.l, c.count, o->cur.l[i])) o->cur.l[i] = c.l[0];
 }
 
-// The default frame at the current resolutions: the default page size, or the whole area.
-LONG DefaultFrame(const Orva *o, LONG tag) {
+// A width in pixels as the scanner sets it: whole steps.
+LONG WidthPx(const Orva *o, LONG mm10, LONG dpi) {
+    LONG px = Px(mm10, dpi);
+    return px - px % o->p->widthStep;
+}
+
+LONG DefaultDpi(const Orva *o, LONG tag) {
+    int i = Idx(o, tag);
+    return i < 0 || o->def.den[i] == 0 ? 0 : o->def.num[i] / o->def.den[i];
+}
+
+// The default frame: the default page size, or the whole area. Its value as a default (0x330) is
+// in pixels at the default resolutions, which is what a caller converts a default frame with;
+// the frame a reset puts in place is in pixels at the current resolutions, like every current value.
+LONG DefaultFrame(const Orva *o, LONG tag, bool atDefaultDpi) {
     if (tag == 286 || tag == 287) return 0;
     LONG w = o->p->maxWidthMm10, len = o->p->maxLengthMm10;
     for (int i = 0; i < o->p->pageSizeCount; ++i)
         if (!lstrcmpiA(o->p->pageSizes[i].name, o->p->defaultPageSize)) w = o->p->pageSizes[i].widthMm10, len = o->p->pageSizes[i].lengthMm10;
-    if (tag == 256) {
-        LONG px = Px(w, OrvaDpi(o, 282));
-        return px - px % o->p->widthStep;
+    LONG resTag = tag == 256 ? 282 : 283;
+    LONG dpi = atDefaultDpi ? DefaultDpi(o, resTag) : OrvaDpi(o, resTag);
+    return tag == 256 ? WidthPx(o, w, dpi) : Px(len, dpi);
+}
+
+LONG Gcd(LONG a, LONG b) {
+    while (b) {
+        LONG t = a % b;
+        a = b;
+        b = t;
     }
-    return Px(len, OrvaDpi(o, 283));
+    return a;
 }
 
 bool IsFrame(LONG tag) { return tag == 256 || tag == 257 || tag == 286 || tag == 287; }
@@ -162,6 +182,34 @@ LONG Fit(const OrvaChoices &c, LONG *v) {
     return 0;
 }
 
+// As Fit, but a value missing from a list becomes the nearest listed one: for the scanner's own
+// adjustments (a new resolution, a page size), which never fail.
+void FitNearest(const OrvaChoices &c, LONG *v) {
+    if (Fit(c, v) == 0 || c.count == 0) return;
+    LONG best = c.l[0];
+    for (int k = 1; k < c.count; ++k)
+        if (llabs(static_cast<LONGLONG>(c.l[k]) - *v) < llabs(static_cast<LONGLONG>(best) - *v)) best = c.l[k];
+    *v = best;
+}
+
+// A page size puts the frame at the top left corner with the page's width and length.
+void ApplyPageFrame(Orva *o, LPCSTR name) {
+    for (int k = 0; k < o->p->pageSizeCount; ++k) {
+        const KitPageSize &ps = o->p->pageSizes[k];
+        if (lstrcmpiA(ps.name, name) != 0) continue;
+        Put(o, 286, 0);
+        Put(o, 287, 0);
+        LONG w = WidthPx(o, ps.widthMm10, OrvaDpi(o, 282)), len = Px(ps.lengthMm10, OrvaDpi(o, 283));
+        OrvaChoices fc;
+        OrvaGetChoices(o, Idx(o, 256), &fc);
+        FitNearest(fc, &w);
+        OrvaGetChoices(o, Idx(o, 257), &fc);
+        FitNearest(fc, &len);
+        Put(o, 256, w);
+        Put(o, 257, len);
+    }
+}
+
 void Rescale(Orva *o, LONG tag, LONG oldDpi, LONG newDpi) {
     if (oldDpi <= 0 || newDpi <= 0 || oldDpi == newDpi) return;
     int pos = Idx(o, tag == 282 ? 286 : 287), len = Idx(o, tag == 282 ? 256 : 257);
@@ -169,9 +217,9 @@ void Rescale(Orva *o, LONG tag, LONG oldDpi, LONG newDpi) {
     o->cur.l[len] = Clamp(static_cast<LONGLONG>(o->cur.l[len]) * newDpi / oldDpi);
     OrvaChoices c;
     OrvaGetChoices(o, len, &c);
-    Fit(c, &o->cur.l[len]);
+    FitNearest(c, &o->cur.l[len]);
     OrvaGetChoices(o, pos, &c);
-    Fit(c, &o->cur.l[pos]);
+    FitNearest(c, &o->cur.l[pos]);
 }
 
 void SetDefaults(Orva *o) {
@@ -184,12 +232,14 @@ void SetDefaults(Orva *o) {
         o->def.s[i][0] = 0;
         if (t.custom) {
             o->def.l[i] = t.custom->defLong;
-            lstrcpynA(o->def.s[i], t.custom->defString, KIT_MAX_NAME);
+            if (t.kind == R) o->def.num[i] = t.custom->defNum, o->def.den[i] = t.custom->defDen;
+            lstrcpynA(o->def.s[i], t.custom->defString, KIT_MAX_TEXT);
             continue;
         }
         LONG dpi = p->defaultResolution;
         switch (t.tag) {
-        case 258: case 277: case 259: case 274: case 284: o->def.l[i] = 1; break;
+        case 258: case 277: case 274: case 284: o->def.l[i] = 1; break;
+        case 259: o->def.l[i] = p->compressions.isRange ? p->compressions.range.min : p->compressions.values[0]; break;
         case 282: case 283:
             if (!p->resolutions.isRange && !Contains(p->resolutions.values, p->resolutions.count, dpi)) dpi = p->resolutions.values[0];
             if (p->resolutions.isRange && (dpi < p->resolutions.range.min || dpi > p->resolutions.range.max)) dpi = p->resolutions.range.min;
@@ -197,8 +247,8 @@ void SetDefaults(Orva *o) {
             break;
         case 5373: o->def.num[i] = p->previewResolution; break;
         case 5363: o->def.l[i] = p->singlePageMode ? 1 : 0; break;
-        case 1280: lstrcpynA(o->def.s[i], p->halftones.names[0], KIT_MAX_NAME); break;
-        case 1294: lstrcpynA(o->def.s[i], p->defaultPageSize, KIT_MAX_NAME); break;
+        case 1280: lstrcpynA(o->def.s[i], p->halftones.names[0], KIT_MAX_TEXT); break;
+        case 1294: lstrcpynA(o->def.s[i], p->defaultPageSize, KIT_MAX_TEXT); break;
         case 1281: o->def.l[i] = p->contrastDefault; break;
         case 1282: o->def.l[i] = p->brightnessDefault; break;
         case 1283:
@@ -222,16 +272,17 @@ bool KeptByResetAll(const OrvaTag &t) {
 }
 
 void ResetAll(Orva *o, bool everything) {
-    OrvaValues kept = o->cur;
+    static OrvaValues kept;  // too large for the stack; the driver runs on one thread
+    kept = o->cur;
     o->cur = o->def;
     for (int i = 0; i < o->tagCount; ++i) {
         if (!everything && KeptByResetAll(o->tags[i])) {
             o->cur.l[i] = kept.l[i];
             o->cur.num[i] = kept.num[i];
             o->cur.den[i] = kept.den[i];
-            lstrcpynA(o->cur.s[i], kept.s[i], KIT_MAX_NAME);
+            lstrcpynA(o->cur.s[i], kept.s[i], KIT_MAX_TEXT);
         }
-        if (IsFrame(o->tags[i].tag)) o->cur.l[i] = DefaultFrame(o, o->tags[i].tag);
+        if (IsFrame(o->tags[i].tag)) o->cur.l[i] = DefaultFrame(o, o->tags[i].tag, false);
     }
     NormaliseMode(o);
     NormaliseSource(o);
@@ -241,7 +292,7 @@ LONG ResetOne(Orva *o, int i) {
     const OrvaTag &t = o->tags[i];
     if (t.flags & ORVA_RO) return 0;
     if (IsFrame(t.tag)) {
-        o->cur.l[i] = DefaultFrame(o, t.tag);
+        o->cur.l[i] = DefaultFrame(o, t.tag, false);
         return 0;
     }
     if (t.tag == 282 || t.tag == 283) {
@@ -254,7 +305,7 @@ LONG ResetOne(Orva *o, int i) {
     o->cur.l[i] = o->def.l[i];
     o->cur.num[i] = o->def.num[i];
     o->cur.den[i] = o->def.den[i];
-    lstrcpynA(o->cur.s[i], o->def.s[i], KIT_MAX_NAME);
+    lstrcpynA(o->cur.s[i], o->def.s[i], KIT_MAX_TEXT);
     if (t.tag == 277 || t.tag == 258 || t.tag == 262 || t.tag == 5371) NormaliseMode(o);
     if (t.tag == 5363) NormaliseSource(o);
     return 0;
@@ -285,7 +336,7 @@ LONG ReadMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         if (d.kind == S) return KIT_ERR_BADKIND;
         LONG *out = OutLong(value);
         if (!out) return KIT_ERR_BADARG;
-        if (isDefault && IsFrame(d.tag)) *out = DefaultFrame(o, d.tag);
+        if (isDefault && IsFrame(d.tag)) *out = DefaultFrame(o, d.tag, true);
         else *out = d.kind == R ? v.num[i] / (v.den[i] ? v.den[i] : 1) : v.l[i];
         return 0;
     }
@@ -294,7 +345,7 @@ LONG ReadMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         LONG *out = reinterpret_cast<LONG *>(value);
         if (!KitWritable(out, 2 * sizeof(LONG))) return KIT_ERR_BADARG;
         if (d.kind == R) out[0] = v.num[i], out[1] = v.den[i];
-        else out[0] = (isDefault && IsFrame(d.tag)) ? DefaultFrame(o, d.tag) : v.l[i], out[1] = 1;
+        else out[0] = (isDefault && IsFrame(d.tag)) ? DefaultFrame(o, d.tag, true) : v.l[i], out[1] = 1;
         return 0;
     }
     // 0x312: the buffer length is in the upper half of the tag word
@@ -343,11 +394,15 @@ LONG ChoiceMessage(Orva *o, LONG msg, LONG tag, LONG value) {
         if ((index == -1 || index == -2) && c.count == 0) {
             return KIT_ERR_BADINDEX;  // every choice disabled (tag 5371): nothing is smallest
         } else if (index == -1 || index == -2) {  // a list's smallest and largest value
-            n = c.l[0];
-            for (int k = 0; k < c.count; ++k)
-                if (index == -1 ? c.l[k] < n : c.l[k] > n) n = c.l[k];
+            int best = 0;
+            for (int k = 1; k < c.count; ++k) {
+                LONGLONG a = static_cast<LONGLONG>(c.l[k]) * c.den[best], b = static_cast<LONGLONG>(c.l[best]) * c.den[k];
+                if (index == -1 ? a < b : a > b) best = k;
+            }
+            n = c.l[best];
+            d = c.den[best];
         } else if (index == -3) {
-            n = 0;
+            n = c.listStep;
         } else if (index >= 0 && index < c.count) {
             n = c.l[index];
             d = c.den[index];
@@ -376,10 +431,10 @@ bool Saved(const OrvaTag &t) { return !(t.flags & (ORVA_RO | ORVA_PTR | ORVA_NOS
 LONG Collect(Orva *o, LONG callback) {
     if (!callback) return KIT_ERR_BADARG;
     auto cb = reinterpret_cast<CollectProc>(callback);
-    for (int i = 0; i < o->tagCount; ++i) {
+    for (int i = 0; o->p->reportSettings && i < o->tagCount; ++i) {
         const OrvaTag &t = o->tags[i];
         if (!Saved(t)) continue;
-        char text[KIT_MAX_NAME + 32];
+        char text[KIT_MAX_TEXT + 32];
         if (t.kind == S) lstrcpynA(text, o->cur.s[i], sizeof text);
         else if (t.kind == R) snprintf(text, sizeof text, "%ld/%ld", o->cur.num[i], o->cur.den[i]);
         else snprintf(text, sizeof text, "%ld", o->cur.l[i]);
@@ -392,7 +447,7 @@ LONG Collect(Orva *o, LONG callback) {
 LONG Restore(Orva *o, LONG callback) {
     if (!callback) return KIT_ERR_BADARG;
     auto cb = reinterpret_cast<LookupProc>(callback);
-    for (int i = 0; i < o->tagCount; ++i) {
+    for (int i = 0; o->p->reportSettings && i < o->tagCount; ++i) {
         const OrvaTag &t = o->tags[i];
         if (!Saved(t)) continue;
         char text[256] = {};
@@ -411,6 +466,27 @@ LONG Restore(Orva *o, LONG callback) {
             OrvaSetLong(o, t.tag, atol(text));
         }
     }
+    return 0;
+}
+
+// A driver-defined rational: one of a list (as a fraction: 600/2 is 300/1, kept as the list
+// writes it), a whole value fitted into a range, or any value when the profile offers none.
+LONG SetCustomRational(Orva *o, int i, LONG num, LONG den) {
+    OrvaChoices c;
+    OrvaGetChoices(o, i, &c);
+    if (c.mode == 1) {
+        int k = 0;
+        while (k < c.count && static_cast<LONGLONG>(num) * c.den[k] != static_cast<LONGLONG>(c.l[k]) * den) ++k;
+        if (k == c.count) return KIT_ERR_BADVALUE;
+        num = c.l[k];
+        den = c.den[k];
+    } else if (c.mode == 2) {
+        num /= den;
+        den = 1;
+        Fit(c, &num);
+    }
+    o->cur.num[i] = num;
+    o->cur.den[i] = den;
     return 0;
 }
 
@@ -458,11 +534,15 @@ LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
     const KitProfile *p = o->p;
     c->kind = t.kind;
     if (t.custom) {
+        const KitCustomTag &k = *t.custom;
         if (t.kind == S) {
-            c->mode = t.custom->strings.count > 0 ? 1 : 0;
-            for (int k = 0; k < t.custom->strings.count; ++k) c->s[c->count++] = t.custom->strings.names[k];
-        } else if (t.custom->longs.isRange || t.custom->longs.count > 0) {
-            FromKit(c, t.custom->longs);
+            c->mode = k.strings.count > 0 ? 1 : 0;
+            for (int n = 0; n < k.strings.count; ++n) c->s[c->count++] = k.strings.names[n];
+        } else if (t.kind == R && !k.longs.isRange) {
+            c->mode = k.longs.count > 0 ? 1 : 0;
+            for (int n = 0; n < k.longs.count; ++n, ++c->count) c->l[c->count] = k.longs.values[n], c->den[c->count] = k.dens[n];
+        } else if (k.longs.isRange || k.longs.count > 0) {
+            FromKit(c, k.longs);
         }
         return 0;
     }
@@ -479,6 +559,17 @@ LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
             mn += (p->widthStep - mn % p->widthStep) % p->widthStep;
             if (mx < mn) mx = mn;
             c->range = {mn, mx, p->widthStep};
+            if (p->widthList) {  // the page sizes' widths between the narrowest and the widest
+                c->mode = 1;
+                c->listStep = p->widthStep;
+                AddLong(c, mn);
+                for (int k = 0; k < p->pageSizeCount; ++k) {
+                    LONG w = WidthPx(o, p->pageSizes[k].widthMm10, dpi);
+                    if (w > mn && w < mx) AddLong(c, w);
+                }
+                AddLong(c, mx);
+                SortLongs(c);
+            }
         } else if (t.tag == 257) {
             c->range = {mn, mx, 1};
         } else {
@@ -499,6 +590,12 @@ LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
                 if (PaletteOn(o, p->paletteDepths[k])) AddLong(c, p->paletteDepths[k]);
         }
         SortLongs(c);
+        if (p->depthRange && c->count > 0) {  // from the least to the most, in the steps they share
+            LONG step = 0;
+            for (int k = 1; k < c->count; ++k) step = Gcd(step, c->l[k] - c->l[0]);
+            c->mode = 2;
+            c->range = {c->l[0], c->l[c->count - 1], step > 0 ? step : 1};
+        }
         return 0;
     }
     case 277: {
@@ -522,7 +619,8 @@ LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
         return 0;
     }
     case 282: case 283: FromKit(c, p->resolutions); return 0;
-    case 259: case 274: ListOf(c, {1}); return 0;
+    case 259: FromKit(c, p->compressions); return 0;
+    case 274: ListOf(c, {1}); return 0;
     case 1280: c->mode = 1; for (int k = 0; k < p->halftones.count; ++k) c->s[c->count++] = p->halftones.names[k]; return 0;
     case 1294: c->mode = 1; for (int k = 0; k < p->pageSizeCount; ++k) c->s[c->count++] = p->pageSizes[k].name; return 0;
     case 1281: FromKit(c, p->contrast); return 0;
@@ -553,7 +651,10 @@ LONG OrvaGetChoices(const Orva *o, int i, OrvaChoices *c) {
         if (p->endorser & 1) AddLong(c, 1);
         if (p->endorser & 2) AddLong(c, 3);
         return 0;
-    case 1447: ListOf(c, {0, 1, 2, 3, 4}); return 0;
+    case 1447:
+        if (p->jobControlRange) c->mode = 2, c->range = {0, 4, 1};
+        else ListOf(c, {0, 1, 2, 3, 4});
+        return 0;
     case 5412: ListOf(c, {16, 256}); return 0;
     default: return 0;  // no choices: any value
     }
@@ -591,7 +692,8 @@ LONG OrvaSetDpi(Orva *o, LONG tag, LONG num, LONG den) {
     if (t.flags & ORVA_RO) return KIT_ERR_READONLY;
     if (t.kind == S) return KIT_ERR_BADKIND;
     if (den <= 0) return KIT_ERR_BADVALUE;
-    if (t.kind == L) return OrvaSetLong(o, tag, num / den);
+    if (KitLongKind(t.kind)) return OrvaSetLong(o, tag, num / den);
+    if (t.custom) return SetCustomRational(o, i, num, den);
     if (num % den != 0) return KIT_ERR_BADVALUE;  // whole dots per inch only
     LONG v = num / den;
     OrvaChoices c;
@@ -618,7 +720,7 @@ LONG OrvaSetString(Orva *o, LONG tag, LPCSTR value) {
     const OrvaTag &t = o->tags[i];
     if (t.flags & ORVA_RO) return KIT_ERR_READONLY;
     if (t.kind != S) return KIT_ERR_BADKIND;
-    char text[256];
+    char text[KIT_MAX_TEXT + 1];
     if (!KitCopyString(text, sizeof text, value)) return KIT_ERR_BADARG;
     OrvaChoices c;
     OrvaGetChoices(o, i, &c);
@@ -627,26 +729,11 @@ LONG OrvaSetString(Orva *o, LONG tag, LPCSTR value) {
         while (k < c.count && lstrcmpiA(c.s[k], text) != 0) ++k;
         if (k == c.count) return KIT_ERR_BADVALUE;
         lstrcpynA(text, c.s[k], sizeof text);
-    } else if (strlen(text) >= KIT_MAX_NAME) {
+    } else if (strlen(text) >= KIT_MAX_TEXT) {
         return KIT_ERR_BADVALUE;
     }
-    lstrcpynA(o->cur.s[i], text, KIT_MAX_NAME);
-    if (t.tag == 1294) {  // a page size puts the frame at the top left corner
-        for (int k = 0; k < o->p->pageSizeCount; ++k) {
-            const KitPageSize &ps = o->p->pageSizes[k];
-            if (lstrcmpiA(ps.name, text) != 0) continue;
-            Put(o, 286, 0);
-            Put(o, 287, 0);
-            LONG w = Px(ps.widthMm10, OrvaDpi(o, 282)), len = Px(ps.lengthMm10, OrvaDpi(o, 283));
-            OrvaChoices fc;
-            OrvaGetChoices(o, OrvaIndex(o, 256), &fc);
-            Fit(fc, &w);
-            OrvaGetChoices(o, OrvaIndex(o, 257), &fc);
-            Fit(fc, &len);
-            Put(o, 256, w);
-            Put(o, 257, len);
-        }
-    }
+    lstrcpynA(o->cur.s[i], text, KIT_MAX_TEXT);
+    if (t.tag == 1294) ApplyPageFrame(o, text);
     return 0;
 }
 
