@@ -36,8 +36,11 @@ TW_UINT16 BuildFrame(TW_CAPABILITY *cap, bool deflt) {
         const LONG rc = deflt ? DrvDefaultLong(tags[i], &v[i]) : DrvGetLong(tags[i], &v[i]);
         if (rc != 0) return CapFail(TWCC_CAPUNSUPPORTED);
     }
+    // The driver's default frame is in pixels at its default resolution, whichever is current.
     DriverRatio res{};
-    if (!ReadResolution(kTagXResolution, &res)) return CapFail(TWCC_CAPUNSUPPORTED);
+    const bool haveRes = deflt ? DrvDefaultRatio(kTagXResolution, &res) == 0 && res.num > 0 && res.den > 0
+                               : ReadResolution(kTagXResolution, &res);
+    if (!haveRes) return CapFail(TWCC_CAPUNSUPPORTED);
     if (gState.CurrentUnits != TWUN_INCHES && gState.CurrentUnits != TWUN_CENTIMETERS &&
         gState.CurrentUnits != TWUN_PIXELS)
         return CapFail(TWCC_BADVALUE);

@@ -105,6 +105,15 @@ TEST(Frames, InTheCurrentUnitsAndBackToPixels) {
     // Larger than the scan area: the driver cannot take it.
     TW_FRAME huge{{0, 0}, {0, 0}, {30, 0}, {40, 0}};
     EXPECT_EQ(Send(k.kit, k.app, ICAP_FRAMES, TWON_ONEVALUE, FrameBytes(huge)).cc, TWCC_BADVALUE);
+    // The default frame is the same whichever resolution is current.
+    ASSERT_EQ(k.Set(ICAP_XRESOLUTION, TWTY_FIX32, Fix(300)).rc, TWRC_SUCCESS);
+    for (TW_UINT16 units : {TWUN_INCHES, TWUN_CENTIMETERS}) {
+        k.Set(ICAP_UNITS, TWTY_UINT16, units);
+        const TW_FIX32 right = k.Get(ICAP_FRAMES, MSG_GETDEFAULT).frame.Right;
+        EXPECT_NEAR(right.Whole + right.Frac / 65536.0, units == TWUN_INCHES ? 8.5 : 21.59, 0.1) << units;
+    }
+    k.Set(ICAP_UNITS, TWTY_UINT16, TWUN_INCHES);
+    k.Set(ICAP_XRESOLUTION, TWTY_FIX32, Fix(200));
     const CapAnswer reset = k.Reset(ICAP_FRAMES);
     EXPECT_EQ(reset.rc, TWRC_SUCCESS);
     EXPECT_NEAR(reset.frame.Right.Whole + reset.frame.Right.Frac / 65536.0, 8.5, 0.05);  // the width goes in steps of 8 pixels
