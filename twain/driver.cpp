@@ -74,3 +74,7 @@ bool DrvChoicesInclude(LONG tag, LONG value) {
     }
     return false;
 }
+
+bool DrvReadResolution(LONG tag, DriverRatio *ratio) {
+    return DrvGetRatio(tag, ratio) == 0 && ratio->num > 0 && ratio->den > 0;
+}

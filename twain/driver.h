@@ -102,6 +102,9 @@ LONG DrvChoiceRatio(LONG tag, LONG index, DriverRatio *value);
 LONG DrvChoiceString(LONG tag, LONG index, char *buffer, int size);
 LONG DrvValueKind(LONG tag, LONG *kind);
 
+// A resolution tag that reads as a usable (positive) ratio.
+bool DrvReadResolution(LONG tag, DriverRatio *ratio);
+
 // True when value is among the listed choices of tag (a list, not a range).
 bool DrvChoicesInclude(LONG tag, LONG value);
 

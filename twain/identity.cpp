@@ -217,7 +217,7 @@ TW_UINT16 IdentityOpenDS(TW_IDENTITY *origin, TW_IDENTITY *dsId) {
     gState.bPrefeed = ReadLongSetting(section, "Prefeed", gState.bStackSensor ? 0 : 1) != 0;
 
     gState.bDSOpen = TRUE;
-    gState.hDriverDialog = nullptr;
+    gState.DriverDialog.hDriverDialog = nullptr;
     gState.bQuietClose = FALSE;
     SetDefaultFileXfer();
     const TW_IDENTITY &app = gState.AppIdentity;

@@ -103,6 +103,6 @@ extern "C" LONG WINAPI TwJexYield(void) {
         return JEX_ERR_CANCEL;
     }
     if (gState.hBuiltInDialog) ServeDialog(gState.hBuiltInDialog, dropped);
-    if (gState.hDriverDialog) ServeDialog(gState.hDriverDialog, dropped);
+    if (gState.DriverDialog.hDriverDialog) ServeDialog(gState.DriverDialog.hDriverDialog, dropped);
     return 0;
 }

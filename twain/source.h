@@ -7,6 +7,8 @@
 
 // Frees the held page, ends the display library, closes the dialogs. Returns 0.
 LONG DisableSource();
+// Starts a scan run: 0, JEX_ERR_CANCEL, or the driver error (already shown to the user).
+LONG ScanOnePage();
 
 // Endorser access (CAP_ENDORSER): 0 or a driver error; -1 when the scanner has no endorser.
 LONG InitEndorser();

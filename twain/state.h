@@ -10,6 +10,17 @@ inline constexpr TW_UINT16 DAT_DRIVERERROR = 0x8002;      // read and clear Last
 inline constexpr TW_UINT16 TWCC_DRIVERERROR = 0x8001;     // a driver call failed: see LastDriverError
 inline constexpr TW_UINT16 CCAP_QUIETERRORS = 0x8100;     // report driver errors instead of showing them
 
+// The record handed to the driver when it shows its own dialog; the driver writes its window into
+// the first field, which is where the source looks for the driver's dialog.
+struct DriverDialogRecord {
+    HWND hDriverDialog;
+    LONG mode;     // 0 scan dialog, 1 settings only
+    LONG buttons;  // 14 scan dialog, 4 settings only
+    LONG(WINAPI *scan)(DriverDialogRecord *record);
+    LONG(WINAPI *cancel)(LONG *flag);
+};
+static_assert(sizeof(DriverDialogRecord) == 20);
+
 struct DsState {
     TW_UINT16 ConditionCode;   // failing handlers; DAT_STATUS reports and clears it
     TW_IDENTITY AppIdentity;   // MSG_OPENDS copies the origin; Id 0 at attach and MSG_CLOSEDS
@@ -39,7 +50,7 @@ struct DsState {
     HMODULE hTwain32;          // TWAIN_32.DLL while a notification is sent
     DSMENTRYPROC pDSM_Entry;
     HWND hBuiltInDialog;       // built-in settings dialog
-    HWND hDriverDialog;        // driver's own dialog (written by the driver through its record)
+    DriverDialogRecord DriverDialog;  // hDriverDialog: the driver's own dialog, as it wrote it
 };
 
 extern DsState gState;

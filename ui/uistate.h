@@ -4,7 +4,8 @@
 #include <windows.h>
 
 struct UiState {
-    HWND hCancelDlg;  // progress dialog with its Cancel button, while a scan runs
+    HWND hCancelDlg;      // progress dialog with its Cancel button, while a scan runs
+    BOOL bDisableParent;  // the progress dialog disabled its owner and gives it back when it goes
 };
 
 extern UiState gUi;

@@ -128,6 +128,8 @@ TEST(Dispatch, RoutedTripletsReachTheirHandlers) {
     SetScanIni("SDKDebugFile", nullptr);
     DeleteFileA(log.c_str());
     for (const Row &r : rows) {
+        // Pending transfers of a source without a scanner are refused without a line.
+        if (r.dat == DAT_PENDINGXFERS) continue;
         const std::string group = r.dg == DG_CONTROL ? "DG_CONTROL " : "DG_IMAGE ";
         EXPECT_NE(text.find(group + r.name), std::string::npos) << r.name;
     }

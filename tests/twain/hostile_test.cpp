@@ -55,11 +55,11 @@ TEST(Hostile, EveryTripletOnAnOpenSource) {
     KitSource kit;
     TW_IDENTITY app = AppId(52), stranger = AppId(53);
     ASSERT_EQ(kit.Open(app), TWRC_SUCCESS);
-    CbtAutoAnswer box(IDOK);
+    CbtAutoAnswer box(IDOK, true);
     Storm(kit.src(), nullptr);
     Storm(kit.src(), &stranger);
     Storm(kit.src(), &app);
-    EXPECT_EQ(box.answered, 0);
+    EXPECT_EQ(box.answered, 0) << (box.texts.empty() ? "" : box.captions[0] + ": " + box.texts[0]);
     kit.src().Status();
     // Still open for its application, and only for it.
     TW_CAPABILITY cap{CAP_SUPPORTEDCAPS, TWON_DONTCARE16, nullptr};

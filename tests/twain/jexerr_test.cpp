@@ -138,7 +138,7 @@ TEST_F(ErrorsAndYield, YieldDropsAtMostSixMessages) {
     gElsewhere = MakeWindow(DefWindowProcA);
     gUi.hCancelDlg = windows[0];
     gState.hBuiltInDialog = windows[1];
-    gState.hDriverDialog = windows[2];
+    gState.DriverDialog.hDriverDialog = windows[2];
     for (HWND w : windows)
         for (int i = 0; i < 10; ++i) PostMessageA(w, WM_APP + 2, 0, 0);
     HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, Redirect, nullptr, GetCurrentThreadId());
