@@ -43,7 +43,10 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
     gPage.bXferInProgress = FALSE;
     FreeHeldPage();
 
-    if ((r == JEX_ERR_CANCEL || gState.bCancelScanning) && !gState.bTeamWAREApp) {
+    // A failed scan also stops the run (it sets the cancel flag), but it is reported as the
+    // failure it is; only a cancel by the user, or one during a scan that worked, is a cancel.
+    const bool cancelled = r == JEX_ERR_CANCEL || (r == 0 && gState.bCancelScanning);
+    if (cancelled && !gState.bTeamWAREApp) {
         if (dib) GlobalFree(dib);
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGENATIVEXFER returns TWRC_CANCEL");
         if (gState.bReportDriverErrors) gState.LastDriverError = r;

@@ -9,6 +9,11 @@
 
 #include "cap/captest.h"
 
+// The source's private extensions, as its applications know them.
+constexpr TW_UINT16 CCAP_QUIETERRORS = 0x8100;
+constexpr TW_UINT16 DAT_DRIVERERROR = 0x8002;
+constexpr TW_UINT16 TWCC_DRIVERERROR = 0x8001;
+
 // A page as the test means it: colours of every pixel, top row first.
 struct Page {
     int width = 0, height = 0;
