@@ -131,6 +131,10 @@ TW_UINT16 BuildNameEnumeration(LONG tag, const char *current, const char *deflt,
 
 TW_UINT16 GetTagChoices(LONG tag, TagKind kind, TW_CAPABILITY *cap) {
     if (kind == TagKind::kString) {
+        // Free text offers no names to choose from: the one value it has now is the answer.
+        LONG count = 0;
+        if (DrvChoiceCount(tag, &count) != 0 || count < 1 || count > kMaxNames)
+            return GetTagValue(tag, kind, false, RatioUnits::kAsIs, cap);
         char current[80] = {}, deflt[80] = {};
         ReadTagString(tag, false, current, sizeof current);
         ReadTagString(tag, true, deflt, sizeof deflt);

@@ -18,7 +18,7 @@ enum class RatioUnits : BYTE { kCurrentUnits, kAsIs };
 // MSG_GET: the choices of the tag with its current and default value.
 //   long: a range of TWTY_INT32, or an enumeration of TWTY_INT32 of a list;
 //   rational: a range or enumeration of TWTY_FIX32 in the current units;
-//   string: an enumeration of TWTY_STR32 of 1 to 99 names (TWCC_CAPUNSUPPORTED otherwise).
+//   string: an enumeration of TWTY_STR32 of 1 to 99 names; free text: a one-value of its text.
 // Choice flags that mark neither a range nor a list answer a one-value of the current value.
 TW_UINT16 GetTagChoices(LONG tag, TagKind kind, TW_CAPABILITY *cap);
 // MSG_GETCURRENT (current) or MSG_GETDEFAULT (default) as a one-value of TWTY_INT32, TWTY_FIX32

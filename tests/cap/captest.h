@@ -169,6 +169,9 @@ inline double Unfix(TW_UINT32 w) {
 }
 inline TW_INT16 Whole(TW_UINT32 w) { return static_cast<TW_INT16>(w & 0xFFFF); }
 
+// A sample scanner's profile, as the kit's profiles folder beside the tests holds it.
+inline std::string SampleProfile(const std::string &name) { return ReadFileText("profiles\\" + name); }
+
 // The source opened over a profile for one application. One at a time: the source is one library
 // per process, so a second OpenKit while the first lives would talk to the first's driver.
 struct OpenKit {

@@ -119,6 +119,35 @@ TEST(Frames, InTheCurrentUnitsAndBackToPixels) {
     EXPECT_NEAR(reset.frame.Right.Whole + reset.frame.Right.Frac / 65536.0, 8.5, 0.05);  // the width goes in steps of 8 pixels
 }
 
+// Widths offered as a list (80 pixels up to the page sizes' widths in steps of 8 at 200 dpi:
+// A5 1160, A4 1648, Letter 1696): the driver keeps its width when asked for one not listed.
+TEST(Frames, AListOfWidths) {
+    OpenKit k(SampleProfile("choice-shapes.ini"));
+    ASSERT_EQ(k.Set(ICAP_UNITS, TWTY_UINT16, TWUN_PIXELS).rc, TWRC_SUCCESS);
+    EXPECT_EQ(Whole(k.Get(ICAP_MINIMUMWIDTH).value()), 80) << "the narrowest listed";
+    // width  rc            width after
+    const struct {
+        TW_INT16 width;
+        TW_UINT16 rc;
+        TW_INT16 after;
+    } rows[] = {
+        {1648, TWRC_SUCCESS, 1648}, {600, TWRC_FAILURE, 1648},
+        {1165, TWRC_FAILURE, 1648},  // A5's own width: the list has 1160
+        {1160, TWRC_SUCCESS, 1160}, {1696, TWRC_SUCCESS, 1696},
+        {1700, TWRC_SUCCESS, 1696},  // refused, but what is kept is within 7 pixels
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.width);
+        const TW_FRAME want{{0, 0}, {0, 0}, {r.width, 0}, {1000, 0}};
+        const CapAnswer a = Send(k.kit, k.app, ICAP_FRAMES, TWON_ONEVALUE, FrameBytes(want));
+        EXPECT_EQ(a.rc, r.rc);
+        EXPECT_EQ(a.cc, r.rc == TWRC_SUCCESS ? TWCC_SUCCESS : TWCC_BADVALUE);
+        const CapAnswer now = k.Get(ICAP_FRAMES, MSG_GETCURRENT);
+        EXPECT_EQ(now.frame.Right.Whole, r.after);
+        EXPECT_EQ(now.frame.Bottom.Whole, 1000);
+    }
+}
+
 TEST(Sizes, PhysicalMinimumAndSupported) {
     OpenKit k;  // Letter, Legal, A4, A5; default Letter; 10 mm minimum
     const double physicalWidth = Unfix(k.Get(ICAP_PHYSICALWIDTH).value());

@@ -9,6 +9,8 @@ const std::string kAll = std::string(kBasicProfile) + "GrayDepths=4,8\nColorDept
 const std::string kWide = std::string(kBasicProfile) + "GrayDepths=2,4,8\nColorDepths=1,2,4,8\nPaletteDepths=4,8\n";
 const std::string kGrayRgb = std::string(kBasicProfile) + "GrayDepths=4,8\nColorDepths=8\nPaletteDepths=\n";
 const std::string kGray8 = std::string(kBasicProfile) + "GrayDepths=8\nColorDepths=\nPaletteDepths=\n";
+// Bits per sample as a range 1..8/1 of which the scanner produces 1, 4 and 8.
+const std::string kShapes = SampleProfile("choice-shapes.ini");
 const std::string kNoBitonal = std::string(kBasicProfile) + "Bitonal=no\nGrayDepths=8\nColorDepths=8\nPaletteDepths=\n";
 
 // The disabled modes the source writes at open: all but black-and-white, gray 4 and 8, RGB of
@@ -163,6 +165,10 @@ TEST(BitDepth, SetEachDepth) {
         {&kWide, true, TWPT_GRAY, 2, TWTY_UINT16, TWCC_SUCCESS, 2, 2},
         {&kWide, true, TWPT_RGB, 12, TWTY_UINT16, TWCC_SUCCESS, 4, 12},
         {&kWide, true, TWPT_RGB, 3, TWTY_UINT16, TWCC_SUCCESS, 1, 3},
+        {&kShapes, false, TWPT_GRAY, 4, TWTY_UINT16, TWCC_SUCCESS, 4, 4},
+        {&kShapes, false, TWPT_GRAY, 5, TWTY_UINT16, TWCC_BADVALUE, 5, 4},  // in the range, produced as 4
+        {&kShapes, false, TWPT_GRAY, 8, TWTY_UINT16, TWCC_SUCCESS, 8, 8},
+        {&kShapes, false, TWPT_RGB, 24, TWTY_UINT16, TWCC_SUCCESS, 8, 24},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(*r.profile + " type " + std::to_string(r.type) + " depth " + std::to_string(r.depth));
@@ -185,6 +191,29 @@ TEST(BitDepth, SetEachDepth) {
     ASSERT_EQ(k.Set(ICAP_PIXELTYPE, TWPT_GRAY).rc, TWRC_SUCCESS);
     ASSERT_EQ(k.Set(ICAP_BITDEPTH, 4).rc, TWRC_SUCCESS);
     EXPECT_EQ(k.Get(ICAP_BITDEPTH).current, 1u) << "[2, 4, 8] at 4";
+}
+
+TEST(BitDepth, ARangeOfBitsPerSample) {
+    Modes k(kShapes);
+    ASSERT_EQ(k.Set(ICAP_PIXELTYPE, TWPT_GRAY).rc, TWRC_SUCCESS);
+    // The minimum of 1 is raised by one step; the default is 8 and the current the driver's.
+    CapAnswer a = k.Get(ICAP_BITDEPTH);
+    ASSERT_EQ(a.rc, TWRC_SUCCESS) << a.cc;
+    EXPECT_EQ(a.conType, TWON_RANGE);
+    EXPECT_EQ(a.itemType, TWTY_UINT32);
+    EXPECT_EQ(a.items, (Items{2, 8, 1, 8, 8}));
+    ASSERT_EQ(k.Set(ICAP_BITDEPTH, 4).rc, TWRC_SUCCESS);
+    EXPECT_EQ(k.Get(ICAP_BITDEPTH).items, (Items{2, 8, 1, 8, 4}));
+    EXPECT_EQ(k.Get(ICAP_BITDEPTH, MSG_GETDEFAULT).value(), 8u);
+    // 2 is inside the range but produced as 1: the scanner is then black-and-white.
+    EXPECT_EQ(k.Set(ICAP_BITDEPTH, 2).cc, TWCC_BADVALUE);
+    EXPECT_EQ(k.Get(ICAP_PIXELTYPE, MSG_GETCURRENT).value(), TW_UINT32{TWPT_BW});
+    EXPECT_EQ(k.Get(ICAP_BITDEPTH, MSG_GETCURRENT).value(), 1u);
+    // RGB: a range of 8 alone is one choice, answered as one value.
+    ASSERT_EQ(k.Set(ICAP_PIXELTYPE, TWPT_RGB).rc, TWRC_SUCCESS);
+    a = k.Get(ICAP_BITDEPTH);
+    EXPECT_EQ(a.conType, TWON_ONEVALUE);
+    EXPECT_EQ(a.items, Items{24});
 }
 
 TEST(Modes, EnumerationsNarrowTheModes) {

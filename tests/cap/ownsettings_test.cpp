@@ -135,6 +135,36 @@ TEST(OwnSettings, SetsTakeOnlyWhatTheyAccept) {
     EXPECT_EQ(k.Get(ICAP_UNITS).items, (std::vector<TW_UINT32>{0, 5})) << "restricted to the listed units";
 }
 
+// Driver codes 1 none, 4 Group 4, 5 LZW and 50006 PackBits, in the driver's order.
+TEST(OwnSettings, CompressionsTheDriverOffers) {
+    OpenKit k(SampleProfile("choice-shapes.ini"));
+    CapAnswer list = k.Get(ICAP_COMPRESSION);
+    ASSERT_EQ(list.rc, TWRC_SUCCESS) << list.cc;
+    EXPECT_EQ(list.conType, TWON_ENUMERATION);
+    EXPECT_EQ(list.itemType, TWTY_UINT16);
+    EXPECT_EQ(list.items, (std::vector<TW_UINT32>{TWCP_NONE, TWCP_GROUP4, TWCP_LZW, TWCP_PACKBITS}));
+    EXPECT_EQ(list.deflt, 0u);
+    // compression    cc              index current after
+    const struct {
+        TW_UINT16 value, cc;
+        TW_UINT32 index, now;
+    } rows[] = {
+        {TWCP_PACKBITS, TWCC_SUCCESS, 3, TWCP_PACKBITS}, {TWCP_GROUP31D, TWCC_BADVALUE, 3, TWCP_PACKBITS},
+        {TWCP_JPEG, TWCC_BADVALUE, 3, TWCP_PACKBITS},    {TWCP_LZW, TWCC_SUCCESS, 2, TWCP_LZW},
+        {TWCP_GROUP4, TWCC_SUCCESS, 1, TWCP_GROUP4},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.value);
+        EXPECT_EQ(k.Set(ICAP_COMPRESSION, TWTY_UINT16, r.value).cc, r.cc);
+        EXPECT_EQ(k.Get(ICAP_COMPRESSION).current, r.index);
+        EXPECT_EQ(k.Get(ICAP_COMPRESSION, MSG_GETCURRENT).value(), r.now);
+    }
+    EXPECT_EQ(k.Get(ICAP_COMPRESSION, MSG_GETDEFAULT).value(), TW_UINT32{TWCP_NONE});
+    // The reset answers the driver's default and changes nothing.
+    EXPECT_EQ(k.Reset(ICAP_COMPRESSION).value(), TW_UINT32{TWCP_NONE});
+    EXPECT_EQ(k.Get(ICAP_COMPRESSION, MSG_GETCURRENT).value(), TW_UINT32{TWCP_GROUP4});
+}
+
 TEST(OwnSettings, SwitchesAnswerInTheApplicationsBlockAndResets) {
     OpenKit k;
     // The answer of an indicators set is written into the block the application sent.
@@ -230,6 +260,160 @@ TEST(DriverDefined, LongAndStringTagsAndTheReadOnlyFlag) {
     // Not in the supported list.
     const CapAnswer list = k.Get(CAP_SUPPORTEDCAPS);
     EXPECT_EQ(std::count(list.items.begin(), list.items.end(), 0x8101u), 0);
+}
+
+// The sample scanner with tags of every kind: Sharpness 0x8101 (long, 0..10/1, 5), DropoutMask
+// 0x8102 (kind 4, 0,1,2,4,8, 2), ScanCounter 0x8103 (kind 3, read-only, 4711), Gamma 0x8104
+// (rational list 1, 1.8, 2.2, 2.5, default 2.2), OpticalDpi 0x8105 (rational 100..1200/100, 600),
+// ColourDropout 0x8106 (None;Red;Green;Blue, Red) and Imprint 0x8107 (free text of 77 characters).
+const std::string kImprint33 = "An imprint text longer than sixty";
+
+TEST(DriverDefined, EveryKindOfTheSampleScanner) {
+    // capability  message       shape             item type    items                                              cur def
+    const GetRow rows[] = {
+        {0x8101, MSG_GET, TWON_RANGE, TWTY_INT32, {0, 10, 1, 5, 5}, 0, 0},
+        {0x8101, MSG_GETCURRENT, TWON_ONEVALUE, TWTY_INT32, {5}, 0, 0},
+        {0x8102, MSG_GET, TWON_ENUMERATION, TWTY_INT32, {0, 1, 2, 4, 8}, 2, 2},
+        {0x8102, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_INT32, {2}, 0, 0},
+        {0x8103, MSG_GETCURRENT, TWON_ONEVALUE, TWTY_INT32, {4711}, 0, 0},
+        {0x8103, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_INT32, {4711}, 0, 0},
+        // 1.8 and 2.2 keep the fraction as tenths of 65536 / 10 (6553) steps.
+        {0x8104, MSG_GET, TWON_ENUMERATION, TWTY_FIX32, {0x00000001, 0xCCC80001, 0x33320002, 0x80000002}, 2, 2},
+        {0x8104, MSG_GETCURRENT, TWON_ONEVALUE, TWTY_FIX32, {0x33320002}, 0, 0},
+        {0x8105, MSG_GET, TWON_RANGE, TWTY_FIX32, {100, 1200, 100, 600, 600}, 0, 0},
+        {0x8105, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_FIX32, {600}, 0, 0},
+        {0x8106, MSG_GET, TWON_ENUMERATION, TWTY_STR32, {0, 0, 0, 0}, 1, 1},  // last byte of each name
+        {0x8106, MSG_GETCURRENT, TWON_ONEVALUE, TWTY_STR32, {0}, 0, 0},
+        {0x8107, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_STR32, {0}, 0, 0},
+    };
+    OpenKit k(SampleProfile("driver-tags.ini"));
+    for (const GetRow &r : rows) {
+        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap << " msg 0x" << r.msg);
+        const CapAnswer a = k.Get(r.cap, r.msg);
+        ASSERT_EQ(a.rc, TWRC_SUCCESS) << "cc " << a.cc;
+        EXPECT_EQ(a.conType, r.conType);
+        EXPECT_EQ(a.itemType, r.itemType);
+        EXPECT_EQ(a.items, r.items);
+        if (r.conType == TWON_ENUMERATION) {
+            EXPECT_EQ(a.current, r.current);
+            EXPECT_EQ(a.deflt, r.deflt);
+        }
+    }
+    EXPECT_EQ(k.Get(0x8106).names, (std::vector<std::string>{"None", "Red", "Green", "Blue"}));
+    EXPECT_EQ(k.Get(0x8107, MSG_GETCURRENT).names, std::vector<std::string>{kImprint33}) << "cut to 33 characters";
+    // Free text has no names to offer: MSG_GET answers the text it holds now, never success
+    // without a container.
+    const CapAnswer text = k.Get(0x8107);
+    EXPECT_EQ(text.rc, TWRC_SUCCESS);
+    EXPECT_EQ(text.conType, TWON_ONEVALUE);
+    EXPECT_EQ(text.names, std::vector<std::string>{kImprint33});
+    // A read-only long without choices offers none.
+    EXPECT_EQ(k.Get(0x8103).cc, TWCC_CAPUNSUPPORTED);
+    for (TW_UINT16 code : {0x8101, 0x8102, 0x8104, 0x8105, 0x8106, 0x8107})
+        EXPECT_EQ(k.Get(code, MSG_QUERYSUPPORT).value(), 0x1Fu) << std::hex << code;
+    EXPECT_EQ(k.Get(0x8103, MSG_QUERYSUPPORT).value(), 0x0Du);
+
+    // In centimetres the default rational is converted and the current one is not.
+    ASSERT_EQ(k.Set(ICAP_UNITS, TWTY_UINT16, TWUN_CENTIMETERS).rc, TWRC_SUCCESS);
+    EXPECT_EQ(Whole(k.Get(0x8105, MSG_GETCURRENT).value()), 600);
+    EXPECT_EQ(Whole(k.Get(0x8105, MSG_GETDEFAULT).value()), 236) << "600 per inch";
+    EXPECT_EQ(Whole(k.Get(0x8105).value()), 39) << "100 per inch";
+}
+
+TEST(DriverDefined, SetsAndResetsByKind) {
+    const auto one = OneValueBytes;
+    // capability container       bytes                           rc            cc                   current after
+    const SetRow rows[] = {
+        {0x8101, TWON_ONEVALUE, one(TWTY_INT32, 7), TWRC_SUCCESS, 0, 7},
+        // The driver keeps a long beyond its range at the end; a long is not read back.
+        {0x8101, TWON_ONEVALUE, one(TWTY_INT32, 11), TWRC_SUCCESS, 0, 10},
+        {0x8101, TWON_RANGE, std::vector<BYTE>(22), TWRC_FAILURE, TWCC_BADVALUE, 10},
+        {0x8102, TWON_ONEVALUE, one(TWTY_INT32, 8), TWRC_SUCCESS, 0, 8},
+        {0x8102, TWON_ONEVALUE, one(TWTY_INT32, 3), TWRC_FAILURE, TWCC_CAPUNSUPPORTED, 8},
+        {0x8103, TWON_ONEVALUE, one(TWTY_INT32, 1), TWRC_FAILURE, TWCC_CAPBADOPERATION, 4711},
+        // 2.5 goes to the driver as 5/2; 1.8 as 2/1, which the list lacks; 0.5 is below one.
+        {0x8104, TWON_ONEVALUE, one(TWTY_FIX32, Fix(2.5)), TWRC_SUCCESS, 0, 0x80000002},
+        {0x8104, TWON_ONEVALUE, one(TWTY_FIX32, Fix(1.8)), TWRC_FAILURE, TWCC_BADVALUE, 0x80000002},
+        {0x8104, TWON_ONEVALUE, one(TWTY_FIX32, Fix(0.5)), TWRC_FAILURE, TWCC_BADVALUE, 0x80000002},
+        {0x8104, TWON_ONEVALUE, one(TWTY_INT32, 1), TWRC_FAILURE, TWCC_BUMMER, 0x80000002},
+        {0x8104, TWON_ONEVALUE, one(TWTY_FIX32, Fix(1)), TWRC_SUCCESS, 0, 0x00000001},
+        {0x8105, TWON_ONEVALUE, one(TWTY_FIX32, Fix(700)), TWRC_SUCCESS, 0, 700},
+        // The driver fits 650 onto its steps: what it keeps is not what was asked for.
+        {0x8105, TWON_ONEVALUE, one(TWTY_FIX32, Fix(650)), TWRC_FAILURE, TWCC_BADVALUE, 600},
+    };
+    OpenKit k(SampleProfile("driver-tags.ini"));
+    for (const SetRow &r : rows) {
+        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap << " row " << (&r - rows));
+        const CapAnswer a = Send(k.kit, k.app, r.cap, r.conType, r.bytes);
+        EXPECT_EQ(a.rc, r.rc);
+        EXPECT_EQ(a.cc, r.cc);
+        EXPECT_EQ(k.Get(r.cap, MSG_GETCURRENT).value(), r.currentAfter);
+    }
+    // string       value              rc            cc                   current after
+    const struct {
+        TW_UINT16 cap;
+        const char *text;
+        TW_UINT16 rc, cc;
+        const char *after;
+    } strings[] = {
+        {0x8106, "Blue", TWRC_SUCCESS, 0, "Blue"},
+        {0x8106, "Purple", TWRC_FAILURE, TWCC_CAPUNSUPPORTED, "Blue"},
+        {0x8107, "Short imprint", TWRC_SUCCESS, 0, "Short imprint"},
+    };
+    for (const auto &r : strings) {
+        SCOPED_TRACE(r.text);
+        const CapAnswer a = Send(k.kit, k.app, r.cap, TWON_ONEVALUE, Str32Bytes(r.text));
+        EXPECT_EQ(a.rc, r.rc);
+        EXPECT_EQ(a.cc, r.cc);
+        EXPECT_EQ(k.Get(r.cap, MSG_GETCURRENT).names, std::vector<std::string>{r.after});
+    }
+    // Each reset writes the default back and answers it.
+    const struct {
+        TW_UINT16 cap;
+        TW_UINT32 answer;
+    } resets[] = {{0x8101, 5}, {0x8102, 2}, {0x8104, 0x33320002}, {0x8105, 600}};
+    for (const auto &r : resets) {
+        SCOPED_TRACE(testing::Message() << "reset 0x" << std::hex << r.cap);
+        EXPECT_EQ(k.Reset(r.cap).value(), r.answer);
+        EXPECT_EQ(k.Get(r.cap, MSG_GETCURRENT).value(), r.answer);
+    }
+    EXPECT_EQ(k.Reset(0x8106).names, std::vector<std::string>{"Red"});
+    EXPECT_EQ(k.Reset(0x8107).names, std::vector<std::string>{kImprint33});
+    EXPECT_EQ(k.Get(0x8107, MSG_GETCURRENT).names, std::vector<std::string>{kImprint33}) << "the whole text is back";
+    EXPECT_EQ(k.Reset(0x8103).cc, TWCC_CAPBADOPERATION);
+}
+
+// 120 capabilities 0x8200 to 0x8277 announced; the first 100 are kept.
+TEST(DriverDefined, TheTableKeepsAHundred) {
+    OpenKit k(SampleProfile("many-capabilities.ini"));
+    // capability  query support  get
+    const struct {
+        TW_UINT16 cap;
+        TW_UINT32 support;
+        TW_UINT16 getCc;
+    } rows[] = {
+        {0x8200, 0x1F, 0}, {0x8263, 0x1F, 0}, {0x8264, 0, TWCC_CAPUNSUPPORTED}, {0x8277, 0, TWCC_CAPUNSUPPORTED},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap);
+        const CapAnswer q = k.Get(r.cap, MSG_QUERYSUPPORT);
+        EXPECT_EQ(q.rc, TWRC_SUCCESS);
+        EXPECT_EQ(q.value(), r.support);
+        for (TW_UINT16 msg : {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT}) {
+            const CapAnswer a = k.Get(r.cap, msg);
+            if (r.getCc) {
+                EXPECT_EQ(a.cc, r.getCc) << "msg " << msg;
+                continue;
+            }
+            EXPECT_EQ(a.items, msg == MSG_GET ? (std::vector<TW_UINT32>{0, 100, 1, 50, 50}) : std::vector<TW_UINT32>{50});
+        }
+        EXPECT_EQ(k.Set(r.cap, TWTY_INT32, 70).cc, r.getCc ? r.getCc : TWCC_SUCCESS);
+        EXPECT_EQ(k.Reset(r.cap).cc, r.getCc ? r.getCc : TWCC_SUCCESS);
+    }
+    const CapAnswer list = k.Get(CAP_SUPPORTEDCAPS);
+    EXPECT_EQ(list.items.size(), 40u);
+    EXPECT_EQ(std::count_if(list.items.begin(), list.items.end(), [](TW_UINT32 c) { return c >= 0x8200; }), 0)
+        << "the driver's own capabilities are not listed";
 }
 
 }  // namespace

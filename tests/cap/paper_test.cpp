@@ -124,6 +124,42 @@ TEST(Paper, RefusalsAndTheOtherMode) {
     EXPECT_EQ(k.Set(CAP_FEEDERENABLED, TWTY_BOOL, 1).rc, TWRC_SUCCESS);
 }
 
+// Every write of tag 1300 fails while its reads go through.
+TEST(Paper, AFailingWriteOfThePaperSource) {
+    struct Row {
+        const char *profile;
+        TW_UINT16 cap;
+        TW_UINT32 value;
+        TW_UINT16 cc;
+    };
+    // profile             capability          value  condition code
+    const Row rows[] = {
+        {"ORVAVS.ini", CAP_FEEDERENABLED, 0, TWCC_CAPSEQERROR},
+        {"ORVAVS.ini", CAP_FEEDERENABLED, 1, TWCC_CAPSEQERROR},
+        {"ORVAVS.ini", CAP_DUPLEXENABLED, 1, TWCC_CAPSEQERROR},
+        {"ORVAVS.ini", CAP_DUPLEXENABLED, 0, TWCC_CAPSEQERROR},
+        {"feeder-duplex.ini", CAP_FEEDERENABLED, 1, TWCC_CAPSEQERROR},
+        {"feeder-duplex.ini", CAP_FEEDERENABLED, 0, TWCC_BADVALUE},  // refused before the write
+        {"feeder-duplex.ini", CAP_DUPLEXENABLED, 1, TWCC_CAPSEQERROR},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(testing::Message() << r.profile << " cap 0x" << std::hex << r.cap << " = " << r.value);
+        OpenKit k(SampleProfile(r.profile) + "\n[Faults]\nPaperSource=msg 0x321 tag 1300, Busy\n");
+        k.kit.ResetCalls();
+        const CapAnswer a = k.Set(r.cap, TWTY_BOOL, r.value);
+        EXPECT_EQ(a.rc, TWRC_FAILURE);
+        EXPECT_EQ(a.cc, r.cc);
+        EXPECT_EQ(PaperSourceWritten(k.kit) >= 0, r.cc == TWCC_CAPSEQERROR) << "the write was tried";
+        // The gets still answer: the feeder, one side, as the scanner opened.
+        EXPECT_EQ(k.Get(CAP_FEEDERENABLED).value(), 1u);
+        EXPECT_EQ(k.Get(CAP_FEEDERENABLED, MSG_GETCURRENT).value(), 1u);
+        EXPECT_EQ(k.Get(CAP_DUPLEXENABLED).value(), 0u);
+        EXPECT_EQ(k.Get(CAP_DUPLEXENABLED, MSG_GETCURRENT).value(), 0u);
+        EXPECT_EQ(k.Get(CAP_DUPLEX).value(), TW_UINT32{TWDX_1PASSDUPLEX});
+        EXPECT_EQ(k.Reset(r.cap).cc, TWCC_CAPSEQERROR);
+    }
+}
+
 TEST(Paper, NamedApplications) {
     {
         KitSource kit(kAll);
@@ -163,15 +199,19 @@ TEST(Endorser, CounterAndText) {
 }
 
 TEST(JobControl, ChoicesSetAndReadBack) {
-    {
-        OpenKit k;
+    // The driver's choices as a list, and as the range 0..4: the same enumeration.
+    for (const std::string &profile : {std::string(kBasicProfile), SampleProfile("choice-shapes.ini")}) {
+        SCOPED_TRACE(profile.substr(0, 60));
+        OpenKit k(profile);
         const CapAnswer list = k.Get(CAP_JOBCONTROL);
         ASSERT_EQ(list.rc, TWRC_SUCCESS) << list.cc;
+        EXPECT_EQ(list.conType, TWON_ENUMERATION);
         EXPECT_EQ(list.itemType, TWTY_UINT16);
         // Driver codes 0..4 as TWAIN codes: none, JSIC, JSXC, JSIS, JSXS.
         EXPECT_EQ(list.items, (std::vector<TW_UINT32>{TWJC_NONE, TWJC_JSIC, TWJC_JSXC, TWJC_JSIS, TWJC_JSXS}));
         EXPECT_EQ(k.Set(CAP_JOBCONTROL, TWTY_UINT16, TWJC_JSIS).rc, TWRC_SUCCESS);
         EXPECT_EQ(k.Get(CAP_JOBCONTROL, MSG_GETCURRENT).value(), TW_UINT32{TWJC_JSIS});
+        EXPECT_EQ(k.Get(CAP_JOBCONTROL).current, 3u);
         EXPECT_EQ(k.Set(CAP_JOBCONTROL, TWTY_UINT16, 9).cc, TWCC_BADVALUE);
         EXPECT_EQ(k.Reset(CAP_JOBCONTROL).value(), 0u);
         EXPECT_EQ(k.Get(CAP_JOBCONTROL, MSG_GETCURRENT).value(), 0u);
