@@ -1,11 +1,34 @@
 // End to end through Wine's TWAIN manager: the source installed as the manager expects it, and
-// the command-line application listing and selecting it.
+// the command-line application listing it, selecting it and scanning pages of the test's own
+// through the kit's folder scanner into .bmp files that are compared pixel for pixel.
+#include <cstdio>
+
 #include "dstest.h"
 
 namespace {
 
+// Presses button on every dialog box of process pid (a person answering the source's questions).
+void AnswerBoxesOf(DWORD pid, int button) {
+    struct Ask {
+        DWORD pid;
+        int button;
+    } ask{pid, button};
+    EnumWindows(
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
+            const Ask &a = *reinterpret_cast<const Ask *>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == a.pid && ClassOf(w) == "#32770" && IsWindowVisible(w))
+                PostMessageA(w, WM_COMMAND, MAKEWPARAM(a.button, BN_CLICKED), 0);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&ask));
+}
+
 // Runs a program of build/bin with its output in a file; returns the exit code (-1: no start).
-int RunTool(const std::string &commandLine, std::string *output) {
+// A program still running after 60 s is ended with 998. With answer set, its dialog boxes are
+// answered with that button.
+int RunTool(const std::string &commandLine, std::string *output, int answer = 0) {
     const std::string outPath = WindowsDir() + "\\manager_test.out";
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
@@ -21,7 +44,13 @@ int RunTool(const std::string &commandLine, std::string *output) {
     CloseHandle(out);
     if (!started) return -1;
     DWORD code = 999;
-    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 998);
+    const DWORD start = GetTickCount();
+    while (WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000)
+        if (answer) AnswerBoxesOf(pi.dwProcessId, answer);
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 998);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
@@ -38,16 +67,266 @@ TEST(Manager, ApplicationListsAndSelectsTheSource) {
               std::string::npos)
         << out;
     EXPECT_NE(out.find("selected: \"JEX Virtual Scanner\""), std::string::npos) << out;
-    // Opened through the manager over the virtual scanner, asked, and closed.
+    // Opened through the manager over the virtual scanner, asked, and closed; nothing scanned.
     EXPECT_NE(out.find("opened: Id="), std::string::npos) << out;
     EXPECT_NE(out.find("capabilities: 40: 0x8100 0x1007"), std::string::npos) << out;
     EXPECT_NE(out.find("closed: rc 0"), std::string::npos) << out;
+    EXPECT_EQ(out.find("scanned:"), std::string::npos) << out;
 }
 
 TEST(Manager, UnknownSourceNameFails) {
     std::string out;
     EXPECT_EQ(RunTool("twacq.exe --source \"No Such Scanner\"", &out), 2) << out;
     EXPECT_NE(out.find("no source named"), std::string::npos) << out;
+}
+
+// ---- Pages of the test's own
+
+struct Rgb {
+    BYTE r, g, b;
+    bool operator==(const Rgb &) const = default;
+};
+// Top row first.
+struct Picture {
+    LONG width = 0, height = 0;
+    std::vector<Rgb> px;
+    Rgb at(LONG x, LONG y) const { return px[static_cast<size_t>(y) * width + x]; }
+};
+
+// 1.25 x 0.75 inches at 100 dpi: an odd width, so rows of both depths carry padding, and a size
+// that inches in FIX32 give exactly.
+constexpr LONG kWidth = 125, kHeight = 75, kDpi = 100;
+
+Picture ColourPage() {
+    Picture p{kWidth, kHeight, {}};
+    for (LONG y = 0; y < kHeight; ++y)
+        for (LONG x = 0; x < kWidth; ++x)
+            p.px.push_back({static_cast<BYTE>(x * 2), static_cast<BYTE>(y * 3 + x), static_cast<BYTE>((x ^ y) * 5)});
+    return p;
+}
+
+Picture GrayPage() {
+    Picture p{kWidth, kHeight, {}};
+    for (LONG y = 0; y < kHeight; ++y)
+        for (LONG x = 0; x < kWidth; ++x) {
+            const BYTE v = static_cast<BYTE>(255 - x - y * 2);
+            p.px.push_back({v, v, v});
+        }
+    return p;
+}
+
+// Writes a bottom-up BI_RGB file: 24 bits, or 8 bits with a gray ramp (the picture's red).
+bool WriteBmp(const std::string &path, const Picture &p, int bits) {
+    const DWORD row = (p.width * bits / 8 + 3) & ~3u;
+    const DWORD colours = bits == 8 ? 256 : 0;
+    BITMAPINFOHEADER ih{sizeof ih, p.width, p.height, 1, static_cast<WORD>(bits), BI_RGB, row * p.height,
+                        (kDpi * 10000 + 127) / 254, (kDpi * 10000 + 127) / 254, colours, 0};
+    const DWORD off = sizeof(BITMAPFILEHEADER) + sizeof ih + colours * 4;
+    BITMAPFILEHEADER fh{0x4D42, off + ih.biSizeImage, 0, 0, off};
+    std::string data(reinterpret_cast<const char *>(&fh), sizeof fh);
+    data.append(reinterpret_cast<const char *>(&ih), sizeof ih);
+    for (DWORD i = 0; i < colours; ++i) data += {char(i), char(i), char(i), 0};
+    for (LONG y = p.height - 1; y >= 0; --y) {
+        std::string line(row, '\0');
+        for (LONG x = 0; x < p.width; ++x) {
+            const Rgb c = p.at(x, y);
+            if (bits == 8) line[x] = static_cast<char>(c.r);
+            else line.replace(x * 3, 3, {char(c.b), char(c.g), char(c.r)});
+        }
+        data += line;
+    }
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+// Reads a BI_RGB file of 1, 4, 8 or 24 bits through its colour table, checking the file
+// header against the info header (offset, size) as a viewer relies on them.
+bool ReadBmp(const std::string &path, Picture &p, std::string &why) {
+    const std::string d = ReadFileText(path);
+    if (d.size() < sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)) return why = "no file or too short", false;
+    BITMAPFILEHEADER fh;
+    BITMAPINFOHEADER ih;
+    memcpy(&fh, d.data(), sizeof fh);
+    memcpy(&ih, d.data() + sizeof fh, sizeof ih);
+    const int bits = ih.biBitCount;
+    const DWORD colours = bits <= 8 ? (ih.biClrUsed ? ih.biClrUsed : 1u << bits) : 0;
+    const DWORD row = (ih.biWidth * bits + 31) / 32 * 4;
+    const LONG rows = ih.biHeight < 0 ? -ih.biHeight : ih.biHeight;
+    if (fh.bfType != 0x4D42 || ih.biCompression != BI_RGB || (bits != 1 && bits != 4 && bits != 8 && bits != 24))
+        return why = "not a BI_RGB bitmap of 1, 4, 8 or 24 bits", false;
+    if (fh.bfOffBits != sizeof fh + ih.biSize + colours * 4)
+        return why = "bfOffBits " + std::to_string(fh.bfOffBits), false;
+    if (fh.bfSize != d.size() || d.size() < fh.bfOffBits + row * rows) return why = "bfSize or file size", false;
+    const BYTE *table = reinterpret_cast<const BYTE *>(d.data()) + sizeof fh + ih.biSize;
+    p = Picture{ih.biWidth, rows, {}};
+    for (LONG y = 0; y < rows; ++y) {
+        const LONG stored = ih.biHeight < 0 ? y : rows - 1 - y;
+        const BYTE *line = reinterpret_cast<const BYTE *>(d.data()) + fh.bfOffBits + row * stored;
+        for (LONG x = 0; x < ih.biWidth; ++x) {
+            if (bits == 24) {
+                p.px.push_back({line[x * 3 + 2], line[x * 3 + 1], line[x * 3]});
+                continue;
+            }
+            const DWORD index = (line[x * bits / 8] >> (8 - bits - x * bits % 8)) & ((1u << bits) - 1);
+            if (index >= colours) return why = "colour index " + std::to_string(index) + " past the table", false;
+            p.px.push_back({table[index * 4 + 2], table[index * 4 + 1], table[index * 4]});
+        }
+    }
+    return true;
+}
+
+// The kit's gray of a colour sample, at 8 bits.
+Rgb Luminance(Rgb c) {
+    const BYTE l = static_cast<BYTE>((299 * c.r + 587 * c.g + 114 * c.b) / 1000);
+    return {l, l, l};
+}
+Rgb AsIs(Rgb c) { return c; }
+
+// A folder of pages, a profile that feeds them and a folder for twacq's files, all removed at the end.
+class OwnPages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        root_ = std::string(temp) + "twacq_test_" + std::to_string(GetCurrentProcessId());
+        pages_ = root_ + "\\pages";
+        empty_ = root_ + "\\empty";
+        out_ = root_ + "\\out";
+        CreateDirectoryA(root_.c_str(), nullptr);
+        CreateDirectoryA(pages_.c_str(), nullptr);
+        CreateDirectoryA(empty_.c_str(), nullptr);
+        ASSERT_TRUE(WriteBmp(pages_ + "\\p1-colour.bmp", ColourPage(), 24));
+        ASSERT_TRUE(WriteBmp(pages_ + "\\p2-gray.bmp", GrayPage(), 8));
+        SetEnvironmentVariableA("JEXKIT_SETTINGS", (root_ + "\\settings.ini").c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableA("JEXKIT_PROFILE", nullptr);
+        SetEnvironmentVariableA("JEXKIT_SETTINGS", nullptr);
+        for (const std::string &dir : {pages_, empty_, out_}) {
+            WIN32_FIND_DATAA fd;
+            HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+            for (BOOL more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &fd))
+                DeleteFileA((dir + "\\" + fd.cFileName).c_str());
+            if (h != INVALID_HANDLE_VALUE) FindClose(h);
+            RemoveDirectoryA(dir.c_str());
+        }
+        DeleteFileA((root_ + "\\profile.ini").c_str());
+        DeleteFileA((root_ + "\\settings.ini").c_str());
+        RemoveDirectoryA(root_.c_str());
+    }
+    // A feeder (and flatbed) scanner at 100 and 200 dpi whose pages are the files of folder.
+    void UseProfile(const std::string &folder) {
+        const std::string path = root_ + "\\profile.ini";
+        FILE *f = fopen(path.c_str(), "w");
+        ASSERT_TRUE(f);
+        fprintf(f, "[Scanner]\nName=Test Folder Scanner\nFlatbed=yes\nFeeder=yes\nDuplex=no\nStackSensor=yes\n"
+                   "WidthStep=1\nResolutions=100,200\nDefaultResolution=200\nGrayDepths=4,8\n\n[Paper]\nFolder=%s\n",
+                folder.c_str());
+        fclose(f);
+        SetEnvironmentVariableA("JEXKIT_PROFILE", path.c_str());
+    }
+    int Twacq(const std::string &args, std::string *out, int answer = 0) {
+        return RunTool("twacq.exe --out \"" + out_ + "\" --timeout 20 " + args, out, answer);
+    }
+    std::string root_, pages_, empty_, out_;
+};
+
+struct ScanRow {
+    int line;
+    const char *args;
+    int pages;             // written: page0001.bmp ... and no more
+    int bits;              // of every page written
+    Rgb (*expect)(Rgb);    // a fed pixel as it should come back
+};
+
+// The pages come back at their own resolution over the whole frame: pixel for pixel the files fed
+// (the gray page through its ramp), in the type asked for.
+TEST_F(OwnPages, ScannedPagesAreThePagesFed) {
+    UseProfile(pages_);
+    const Picture fed[] = {ColourPage(), GrayPage()};
+    const std::string frame = " --feeder --resolution 100 --frame 0,0,1.25,0.75 --indicators off ";
+    static const ScanRow rows[] = {
+        // line      args                                      pages bits expect
+        {__LINE__, "--pixeltype rgb --bitdepth 24",              2,   24,  AsIs},
+        {__LINE__, "--pixeltype gray --bitdepth 8",              2,   8,   Luminance},
+        {__LINE__, "--pixeltype rgb --bitdepth 24 --count 1",    1,   24,  AsIs},
+    };
+    for (const ScanRow &row : rows) {
+        SCOPED_TRACE(testing::Message() << "row of line " << row.line << ": " << row.args);
+        std::string out;
+        ASSERT_EQ(Twacq(frame + row.args, &out), 0) << out;
+        EXPECT_NE(out.find("pages go to " + out_), std::string::npos) << out;
+        EXPECT_NE(out.find("scanned: " + std::to_string(row.pages) + " pages"), std::string::npos) << out;
+        for (int n = 0; n < 3; ++n) {
+            char name[32];
+            snprintf(name, sizeof name, "\\page%04d.bmp", n + 1);
+            const std::string path = out_ + name;
+            if (n >= row.pages) {
+                EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << name;
+                continue;
+            }
+            Picture got;
+            std::string why;
+            ASSERT_TRUE(ReadBmp(path, got, why)) << name << ": " << why << "\n" << out;
+            ASSERT_EQ(got.width, kWidth) << name;
+            ASSERT_EQ(got.height, kHeight) << name;
+            int wrong = 0;
+            for (LONG y = 0; y < kHeight; ++y)
+                for (LONG x = 0; x < kWidth; ++x) {
+                    const Rgb want = row.expect(fed[n].at(x, y)), have = got.at(x, y);
+                    if (!(want == have) && ++wrong <= 3)
+                        ADD_FAILURE() << name << " (" << x << "," << y << "): " << int(have.r) << "," << int(have.g)
+                                      << "," << int(have.b) << " for " << int(want.r) << "," << int(want.g) << ","
+                                      << int(want.b);
+                }
+            EXPECT_EQ(wrong, 0) << name;
+            const std::string bitsText = ", " + std::to_string(row.bits) + " bits,";
+            EXPECT_NE(out.find("page " + std::to_string(n + 1) + ": 125 x 75" + bitsText), std::string::npos) << out;
+            DeleteFileA(path.c_str());
+        }
+    }
+}
+
+struct FailRow {
+    int line;
+    const char *args;
+    bool noPaper;      // the profile's folder is empty
+    int answer;        // the button pressed on the source's boxes (0: nobody answers)
+    int exitCode;
+    const char *says;  // in the output
+};
+
+// Mistakes on the command line stop before the manager; settings the scanner cannot do stop at
+// negotiation naming the capability; a feeder without paper stops at the enable, or, when the
+// source waits for someone to load paper, at the time-out. Never a page.
+TEST_F(OwnPages, RefusalsEndWithTheirExitCode) {
+    static const FailRow rows[] = {
+        // line      args                                 empty  answer   exit says
+        {__LINE__, "--pixeltype cmyk",                    false, 0,        9, "--pixeltype cmyk: bw, gray, palette or rgb"},
+        {__LINE__, "--frame 1,0,0.5,1",                   false, 0,        9, "left < right"},
+        {__LINE__, "--feeder --flatbed",                  false, 0,        9, "one of --feeder and --flatbed"},
+        {__LINE__, "--count",                             false, 0,        9, "needs a value"},
+        {__LINE__, "--scan-faster",                       false, 0,        9, "unknown option"},
+        {__LINE__, "--resolution 150",                    false, 0,        4, "refused ICAP_XRESOLUTION (0x1118) = 150"},
+        {__LINE__, "--pixeltype gray --bitdepth 2",       false, 0,        4, "refused ICAP_BITDEPTH (0x112b) = 2"},
+        {__LINE__, "--resolution 100 --frame 0,0,30,30",  false, 0,        4, "(DAT_IMAGELAYOUT): rc 1, condition code 10"},
+        // The source asks for paper in a box: Cancel fails the enable; unanswered, the watchdog ends it.
+        {__LINE__, "--feeder",                            true,  IDCANCEL, 5, "(MSG_ENABLEDS): rc 1"},
+        {__LINE__, "--feeder --timeout 2",                true,  0,        6, "has not answered for 2 s"},
+    };
+    for (const FailRow &row : rows) {
+        SCOPED_TRACE(testing::Message() << "row of line " << row.line << ": " << row.args);
+        UseProfile(row.noPaper ? empty_ : pages_);
+        std::string out;
+        EXPECT_EQ(Twacq(row.args, &out, row.answer), row.exitCode) << out;
+        EXPECT_NE(out.find(row.says), std::string::npos) << out;
+        if (row.exitCode == 4 || row.exitCode == 5) {
+            EXPECT_NE(out.find("closed: rc 0"), std::string::npos) << out;
+        }
+        EXPECT_EQ(GetFileAttributesA((out_ + "\\page0001.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
 }
 
 }  // namespace
