@@ -2,7 +2,7 @@
 # The main job: installs what is missing, builds, installs the data source into the build's Wine
 # prefix and scans with the command-line TWAIN application through Wine's TWAIN manager, writing
 # the pages as .bmp files into $BUILD_DIR/demo/pages (build/demo/pages by default).
-#   demo.sh [twacq options]     without options: every page of the feeder (--feeder)
+#   demo.sh [twacq options]     without options: every page of the feeder in colour
 # JEXKIT_PROFILE, when set, names the virtual scanner's profile (a Unix path is fine).
 set -euo pipefail
 SRC=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,7 +21,7 @@ if [ -n "${JEXKIT_PROFILE:-}" ] && [ "${JEXKIT_PROFILE#/}" != "$JEXKIT_PROFILE" 
     export JEXKIT_PROFILE="$(winpath "$JEXKIT_PROFILE")"
 fi
 args=("$@")
-[ ${#args[@]} -gt 0 ] || args=(--feeder)
+[ ${#args[@]} -gt 0 ] || args=(--feeder --pixeltype rgb --bitdepth 24)
 rc=0
 (cd "$B/bin" && xvfb-run -a -s "-screen 0 1280x1024x24" "$SRC/cmake/wine-run.sh" --prefix "$WINEPREFIX" \
     twacq.exe --out "$(winpath "$PAGES")" "${args[@]}" </dev/null >"$OUT/twacq.out" 2>"$OUT/twacq.err") || rc=$?
