@@ -52,6 +52,8 @@ struct Plan {
     BYTE one[256][3];    // one-sample pages: output samples for each sample value
     BYTE sample[256];    // colour pages to colour: each sample
     BYTE level[256];     // colour pages to gray: for each 8-bit luminance
+    bool byteWise;       // one sample in and out at the same depth: a source byte maps to one byte
+    BYTE byte[256];      // ... and this is the byte it maps to
 };
 
 int ClassOf(LONG format) { return (int)((format & kFormatClassMask) >> 20); }
@@ -139,10 +141,46 @@ LONG MakePlan(const Request &q, Plan *p) {
             }
         }
     }
+    p->byteWise = p->so == 1 && p->bo == p->bi;
+    if (p->byteWise) {
+        const int perByte = 8 / p->bi;
+        for (int v = 0; v < 256; ++v) {
+            int out = 0;
+            for (int j = 0; j < perByte; ++j) {
+                const int shift = 8 - p->bi * (j + 1);
+                out |= p->one[(v >> shift) & maxIn][0] << shift;
+            }
+            p->byte[v] = (BYTE)out;
+        }
+    }
     return 0;
 }
 
+// Whole bytes at a time where every sample maps on its own and the row starts on a byte.
+bool FastRow(const Plan &p, const Request &q, const BYTE *src, LONG outWidth, BYTE *dst) {
+    if (outWidth != q.image->page.width) return false;
+    const LONG n = q.right - q.left;
+    if (p.si == 3 && p.so == 3 && p.bi == 8 && p.bo == 8) {
+        const BYTE *s = src + (int64_t)q.left * 3;
+        const int r = p.bgr ? 2 : 0, b = p.bgr ? 0 : 2;
+        for (LONG k = 0; k < n; ++k, s += 3, dst += 3) {
+            dst[0] = p.sample[s[r]];
+            dst[1] = p.sample[s[1]];
+            dst[2] = p.sample[s[b]];
+        }
+        return true;
+    }
+    if (p.si != 1 || !p.byteWise || ((int64_t)q.left * p.bi) % 8 != 0) return false;
+    const int64_t bits = (int64_t)n * p.bi;
+    const BYTE *s = src + (int64_t)q.left * p.bi / 8;
+    const int64_t whole = bits / 8;
+    for (int64_t i = 0; i < whole; ++i) dst[i] = p.byte[s[i]];
+    if (const int rest = (int)(bits % 8)) dst[whole] = (BYTE)(p.byte[s[whole]] & (0xFF00 >> rest));
+    return true;
+}
+
 void ConvertRow(const Plan &p, const Request &q, const BYTE *src, LONG outWidth, BYTE *dst) {
+    if (FastRow(p, q, src, outWidth, dst)) return;
     const LONG iw = q.image->page.width;
     const int maxIn = (1 << p.bi) - 1;
     for (LONG x = q.left, k = 0; x < q.right; ++x, ++k) {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <vector>
+
 #include "kit/drivers/orva/orva.h"
 
 namespace {
@@ -183,11 +185,61 @@ void PutSample(BYTE *row, LONG index, LONG bits, LONG sample) {
 
 struct Format { LONG width, length, bits, spp, photometric, xdpi, ydpi, x0, y0; };
 
+// The chart's column positions in thousandths of an inch, worked out once per page width: the
+// chart is the same formula as OrvaChartPixel, without a division per pixel.
+struct ChartColumns {
+    LONG x0 = -1, width = -1, xdpi = -1;
+    std::vector<LONG> mx;
+    std::vector<BYTE> line;
+};
+
+void ChartRowPixels(const Format &f, LONG page, LONG v, std::vector<BYTE> &rgb) {
+    static ChartColumns cols;
+    const LONG xdpi = f.xdpi > 0 ? f.xdpi : 1, ydpi = f.ydpi > 0 ? f.ydpi : 1;
+    if (cols.x0 != f.x0 || cols.width != f.width || cols.xdpi != xdpi) {
+        cols.x0 = f.x0, cols.width = f.width, cols.xdpi = xdpi;
+        cols.mx.resize(f.width);
+        cols.line.resize(f.width);
+        const LONG qx = xdpi / 4 > 0 ? xdpi / 4 : 1;
+        for (LONG x = 0; x < f.width; ++x) {
+            const LONG u = x + f.x0;
+            cols.mx[x] = static_cast<LONG>(static_cast<LONGLONG>(u) * 1000 / xdpi);
+            cols.line[x] = u % qx == 0;
+        }
+    }
+    const LONG my = static_cast<LONG>(static_cast<LONGLONG>(v) * 1000 / ydpi);
+    const LONG qy = ydpi / 4 > 0 ? ydpi / 4 : 1;
+    const bool rowLine = v % qy == 0;
+    rgb.resize(static_cast<size_t>(f.width) * 3);
+    for (LONG x = 0; x < f.width; ++x) {
+        BYTE *c = &rgb[static_cast<size_t>(x) * 3];
+        const LONG mx = cols.mx[x];
+        if (my < 250 && mx < 1000) {
+            const BYTE k = ((page >> (15 - mx * 16 / 1000)) & 1) ? 0 : 255;
+            c[0] = c[1] = c[2] = k;
+        } else if (rowLine || cols.line[x]) {
+            c[0] = c[1] = c[2] = 0;
+        } else {
+            c[0] = static_cast<BYTE>((mx / 8) & 255);
+            c[1] = static_cast<BYTE>((my / 8) & 255);
+            c[2] = static_cast<BYTE>((page * 40 + (mx + my) / 16) & 255);
+        }
+    }
+}
+
 void MakeRow(const Format &f, const Bitmap *b, LONG page, LONG y, BYTE *row) {
     LONG maxv = (1L << f.bits) - 1;
+    static std::vector<BYTE> chart;
+    const bool isChart = !b->blank && !b->rgb;
+    if (isChart) ChartRowPixels(f, page, y + f.y0, chart);
     for (LONG x = 0; x < f.width; ++x) {
         BYTE c[3];
-        PagePixel(b, page, x + f.x0, y + f.y0, f.xdpi, f.ydpi, c);
+        if (isChart) {
+            const BYTE *p = &chart[static_cast<size_t>(x) * 3];
+            c[0] = p[0], c[1] = p[1], c[2] = p[2];
+        } else {
+            PagePixel(b, page, x + f.x0, y + f.y0, f.xdpi, f.ydpi, c);
+        }
         if (f.spp == 3) {
             for (int k = 0; k < 3; ++k) PutSample(row, x * 3 + k, f.bits, c[k] >> (8 - f.bits));
             continue;
