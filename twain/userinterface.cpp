@@ -49,6 +49,8 @@ void CloseDriverDialog() {
 // What a scan run leaves behind: the held page, the progress dialog, the dialogs.
 void TakeDownRun() {
     gPage.bXferInProgress = FALSE;
+    gPage.bXferReady = FALSE;
+    gPage.bNeedNewPage = TRUE;
     FreeHeldPage();
     FreePreviewImage();
     // No transfer runs once the run is taken down, whatever the application left unfinished.
@@ -180,6 +182,7 @@ TW_UINT16 DatUIEnableDSUIOnly(TW_USERINTERFACE *ui) {
     gState.bCloseRequested = FALSE;
     gState.bQuietClose = FALSE;
     if (!BeginEnable(kUIOnlyLines, &result)) return result;
+    SdkPrint(kLogTwain, "UI enabled");
     gState.bShowUI = TRUE;
     return ShowDialog(ui, 1, kUIOnlyLines);
 }

@@ -42,6 +42,8 @@ TW_UINT16 SetLayout(const TW_IMAGELAYOUT *layout) {
     if (!DrvReadResolution(kTagXResolution, &res) ||
         FrameToDots(&x, &y, &width, &length, &layout->Frame, gState.CurrentUnits, res.num, res.den) != 0)
         return Fail(kBadValue, TWCC_BADVALUE);
+    // A frame before the page's corner, or one turned inside out, is no frame to scan.
+    if (x < 0 || y < 0 || width <= 0 || length <= 0) return Fail(kBadValue, TWCC_BADVALUE);
     DrvSetLong(kTagLeft, x);
     const LONG widthSet = DrvSetLong(kTagWidth, width);
     LONG xBack = 0, widthBack = 0;

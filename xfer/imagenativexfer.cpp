@@ -34,9 +34,9 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
     }
     gPage.XferState = 7;
     gPage.bNeedNewPage = TRUE;
-    SdkPrint(kLogTwainApi, "Scan a page!");
+    SdkPrint(kLogTwain, "Scan a page!");
     const LONG r = ScanPageToJexm(260);
-    SdkPrint(kLogTwainApi, "Store page into bitmap");
+    SdkPrint(kLogTwain, "Store page into bitmap");
     HGLOBAL dib = nullptr;
     TW_UINT16 why = TWCC_LOWMEMORY;
     if (r == 0) dib = JexmToDib(gPage.hPageJexm, gPage.hPageZone, &why);
@@ -53,7 +53,7 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
         return TWRC_CANCEL;
     }
     if (r < 0 && !gState.bTeamWAREApp) {
-        SdkPrint(kLogTwainApi, "Scan page failed with error (%08x)", r);
+        SdkPrint(kLogTwain, "Scan page failed with error (%08x)", r);
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGENATIVEXFER returns TWRC_FAILURE");
         if (gState.bReportDriverErrors) {
             gState.ConditionCode = TWCC_DRIVERERROR;

@@ -154,6 +154,7 @@ TW_UINT16 EndXfer(TW_PENDINGXFERS *pending, bool singlePage) {
         SdkPrint(kLogTwain, "App requested one page, pendingct=0");
         pending->Count = 0;
         gPage.bXferReady = FALSE;
+        FreeHeldPage();  // a page scanned ahead that no transfer will take
         CloseProgress();
         gPage.XferState = 5;
         gPage.bXferInProgress = FALSE;

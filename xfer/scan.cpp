@@ -72,8 +72,8 @@ LONG BuildChain(PageChain &chain) {
     if (r < 0) return r;
     chain.barcodeLoaded = true;
     if ((r = JexdfltInitDriver(&chain.barcode, nullptr, nullptr)) < 0) return r;
-    if ((r = DriverCall(kMsgChain, reinterpret_cast<LONG>(&chain.barcode), 0)) < 0) return r;
     chain.chained = true;
+    if ((r = DriverCall(kMsgChain, reinterpret_cast<LONG>(&chain.barcode), 0)) < 0) return r;
     return SendTo(chain.barcode, kMsgChain, reinterpret_cast<LONG>(&chain.writer), 0);
 }
 
