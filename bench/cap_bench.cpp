@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "twain/twaindefs.h"
 
 namespace {
@@ -16,31 +17,14 @@ using EntryFn = TW_UINT16(WINAPI *)(DWORD, TW_IDENTITY *, TW_UINT32, TW_UINT16, 
 using InitFn = TW_UINT16(WINAPI *)(const HINSTANCE *);
 
 template <class Fn>
-Fn Proc(HMODULE m, const char *name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(m, name)));
-}
-
-double Now() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER v;
-        QueryPerformanceFrequency(&v);
-        return v;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e6 / f.QuadPart;  // microseconds
-}
-
-template <class Fn>
 double MedianUs(int runs, Fn fn) {
     std::vector<double> t(runs);
     for (int i = 0; i < runs; ++i) {
-        const double a = Now();
+        const double a = NowUs();
         fn();
-        t[i] = Now() - a;
+        t[i] = NowUs() - a;
     }
-    std::nth_element(t.begin(), t.begin() + runs / 2, t.end());
-    return t[runs / 2];
+    return Median(t);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/benchutil.h"
 #include "jexmkit.h"
 #include "twain/twaindefs.h"
 #include "xfer/pagestate.h"
@@ -21,26 +22,7 @@ namespace {
 using EntryFn = TW_UINT16(WINAPI *)(DWORD, TW_IDENTITY *, TW_UINT32, TW_UINT16, TW_UINT16, TW_MEMREF);
 using InitFn = TW_UINT16(WINAPI *)(const HINSTANCE *);
 
-template <class Fn>
-Fn Proc(HMODULE m, const char *name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)(void)>(GetProcAddress(m, name)));
-}
-
-double NowMs() {
-    static LARGE_INTEGER f = [] {
-        LARGE_INTEGER v;
-        QueryPerformanceFrequency(&v);
-        return v;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1e3 / f.QuadPart;
-}
-
-double Median(std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
+double NowMs() { return NowUs() / 1000; }
 
 SIZE_T PrivateBytes() {
     PROCESS_MEMORY_COUNTERS_EX c{};

@@ -128,9 +128,16 @@ TW_UINT16 ShowDialog(TW_USERINTERFACE *ui, LONG settingsOnly, const EnableLines 
     return TWRC_SUCCESS;
 }
 
-// Work common to both enables once the strict refusal is passed: the take-over of a session that is already
+// Work common to both enables: the strict refusal, the take-over of a session that is already
 // enabled, and the display library.
 bool BeginEnable(const EnableLines &lines, TW_UINT16 *result) {
+    if (gState.bStrict && gState.bDSEnabled) {
+        *result = Fail(lines.seqError, TWCC_SEQERROR);
+        return false;
+    }
+    gState.bCancelScanning = FALSE;
+    gState.bCloseRequested = FALSE;
+    gState.bQuietClose = FALSE;
     // A repeated enable starts over: the old run's page and dialogs must not outlive it.
     if (gState.bDSEnabled) TakeDownRun();
     gState.bDSEnabled = TRUE;
@@ -145,10 +152,6 @@ bool BeginEnable(const EnableLines &lines, TW_UINT16 *result) {
 TW_UINT16 DatUIEnableDS(TW_USERINTERFACE *ui) {
     gState.bEnableFailed = FALSE;
     TW_UINT16 result = TWRC_FAILURE;
-    if (gState.bStrict && gState.bDSEnabled) return Fail(kEnableLines.seqError, TWCC_SEQERROR);
-    gState.bCancelScanning = FALSE;
-    gState.bCloseRequested = FALSE;
-    gState.bQuietClose = FALSE;
     if (!BeginEnable(kEnableLines, &result)) return result;
     gState.DriverDialog.hDriverDialog = nullptr;
 
@@ -177,10 +180,6 @@ TW_UINT16 DatUIEnableDS(TW_USERINTERFACE *ui) {
 
 TW_UINT16 DatUIEnableDSUIOnly(TW_USERINTERFACE *ui) {
     TW_UINT16 result = TWRC_FAILURE;
-    if (gState.bStrict && gState.bDSEnabled) return Fail(kUIOnlyLines.seqError, TWCC_SEQERROR);
-    gState.bCancelScanning = FALSE;
-    gState.bCloseRequested = FALSE;
-    gState.bQuietClose = FALSE;
     if (!BeginEnable(kUIOnlyLines, &result)) return result;
     SdkPrint(kLogTwain, "UI enabled");
     gState.bShowUI = TRUE;

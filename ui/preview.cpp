@@ -106,14 +106,9 @@ LONG ScanPreview(HWND dialog, HJEXM *image, LONG *width, LONG *length) {
     if (DriverLoaded()) DriverCall(kMsgChain, 0, 0);
     JexdfltUnloadDriver(&writer);
 
-    LONG link = 0;
-    DrvGetLong(kTag5374, &link);
-    DrvSetLong(kTag5374, 0);
-    DrvSetRatio(kTagXResolution, savedRes);
-    DrvSetRatio(kTagYResolution, savedRes);
+    SetResolutions(savedRes);
     DrvSetLong(kTagBitsPerSample, savedBits);
     DrvSetLong(kTagSamplesPerPixel, savedSamples);
-    DrvSetLong(kTag5374, link);
     if (scanned != 0) FreePreviewImage();
     if (autoFeed != 0) DrvSetLong(kTagAutoFeed, autoFeed);
     DrvSetLong(kTagPaperSource, savedSource);
