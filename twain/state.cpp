@@ -3,6 +3,8 @@
 
 #include <iterator>
 
+#include "sdkprint/sdkprint.h"
+
 DsState gState;
 
 bool CheckCaller(const TW_IDENTITY *origin) {
@@ -64,4 +66,10 @@ const char *TwccName() {
     if (const char *name = Lookup(kConditionCodes, gState.ConditionCode)) return name;
     wsprintfA(text, "%04x", gState.ConditionCode);
     return text;
+}
+
+TW_UINT16 LogFailure(const char *line, TW_UINT16 conditionCode) {
+    SdkPrint(kLogTwainApi, "%s", line);
+    gState.ConditionCode = conditionCode;
+    return TWRC_FAILURE;
 }

@@ -58,6 +58,9 @@ extern DsState gState;
 // Common gate: closed -> TWCC_SEQERROR, foreign origin (or none) -> TWCC_MAXCONNECTIONS.
 bool CheckCaller(const TW_IDENTITY *origin);
 
+// Logs a handler's failure line (category 128) and stores its condition code: TWRC_FAILURE.
+TW_UINT16 LogFailure(const char *line, TW_UINT16 conditionCode);
+
 // Names for log lines; each formats into its own static buffer, valid until its next call.
 const char *TwrcName(TW_UINT16 code);
 const char *TwccName();

@@ -23,12 +23,6 @@ namespace {
 constexpr LONG kTagDriverDialog = 1680;
 constexpr LONG kTagPreviewRequest = 1681;
 
-TW_UINT16 Fail(const char *line, TW_UINT16 code) {
-    SdkPrint(kLogTwainApi, "%s", line);
-    gState.ConditionCode = code;
-    return TWRC_FAILURE;
-}
-
 // Closes the driver's dialog: politely when the session ends quietly, else at once. A window of
 // another thread is only asked, never waited for.
 void CloseDriverDialog() {
@@ -72,7 +66,7 @@ TW_UINT16 EnableFailed(LONG driverError, const char *operationLine) {
         gState.LastDriverError = driverError;
         return TWRC_FAILURE;
     }
-    return Fail(operationLine, TWCC_OPERATIONERROR);
+    return LogFailure(operationLine, TWCC_OPERATIONERROR);
 }
 
 // Starts the display library once per enabled session: 0, or the library's own error.
@@ -122,7 +116,7 @@ TW_UINT16 ShowDialog(TW_USERINTERFACE *ui, LONG settingsOnly, const EnableLines 
     if (r != 0) {
         if (!settingsOnly) SdkPrint(kLogTwain, "displaying twain dialog returns error");
         DisableSource();
-        return Fail(lines.opError, TWCC_OPERATIONERROR);
+        return LogFailure(lines.opError, TWCC_OPERATIONERROR);
     }
     SdkPrint(kLogTwainApi, "%s", lines.success);
     return TWRC_SUCCESS;
@@ -132,7 +126,7 @@ TW_UINT16 ShowDialog(TW_USERINTERFACE *ui, LONG settingsOnly, const EnableLines 
 // enabled, and the display library.
 bool BeginEnable(const EnableLines &lines, TW_UINT16 *result) {
     if (gState.bStrict && gState.bDSEnabled) {
-        *result = Fail(lines.seqError, TWCC_SEQERROR);
+        *result = LogFailure(lines.seqError, TWCC_SEQERROR);
         return false;
     }
     gState.bCancelScanning = FALSE;
@@ -190,10 +184,10 @@ TW_UINT16 DatUIDisableDS() {
     constexpr const char *kRefused =
         "DG_CONTROL DAT_USERINTERFACE MSG_DISABLEDS returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR";
     if (!gState.bDSEnabled || (gState.bStrict && gState.bShowUI && gPage.bXferReady))
-        return Fail(kRefused, TWCC_SEQERROR);
+        return LogFailure(kRefused, TWCC_SEQERROR);
     if (gState.bShowUI && gPage.bXferInProgress) {
         SdkPrint(kLogTwain, "Bad State: transfer already in progress");
-        return Fail(kRefused, TWCC_SEQERROR);
+        return LogFailure(kRefused, TWCC_SEQERROR);
     }
     gState.bQuietClose = !gState.bCloseRequested && gPage.nPagesScanned == 0;
     DisableSource();
@@ -251,13 +245,13 @@ TW_UINT16 DatUserInterface(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) 
         return DatUIDisableDS();
     case MSG_ENABLEDS:
         if (!ui)
-            return Fail("DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS returns TWRC_FAILURE with Condition "
+            return LogFailure("DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS returns TWRC_FAILURE with Condition "
                         "Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         return DatUIEnableDS(ui);
     case MSG_ENABLEDSUIONLY:
         if (!ui)
-            return Fail("DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDSUIONLY returns TWRC_FAILURE with Condition "
+            return LogFailure("DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDSUIONLY returns TWRC_FAILURE with Condition "
                         "Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         return DatUIEnableDSUIOnly(ui);

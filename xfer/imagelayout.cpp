@@ -16,12 +16,6 @@ constexpr LONG kUnitsAllowance = 32;  // driver units the frame may come out nar
 // next exact one.
 BOOL bLayoutExact = TRUE;
 
-TW_UINT16 Fail(const char *line, TW_UINT16 code) {
-    SdkPrint(kLogTwainApi, "%s", line);
-    gState.ConditionCode = code;
-    return TWRC_FAILURE;
-}
-
 // The frame tags (or their defaults, at the default resolution) as the application's layout.
 void ReadLayout(TW_IMAGELAYOUT *layout, bool deflt) {
     LONG v[4] = {};
@@ -41,9 +35,9 @@ TW_UINT16 SetLayout(const TW_IMAGELAYOUT *layout) {
     // A resolution of nothing, or units the conversion does not know, give no frame at all.
     if (!DrvReadResolution(kTagXResolution, &res) ||
         FrameToDots(&x, &y, &width, &length, &layout->Frame, gState.CurrentUnits, res.num, res.den) != 0)
-        return Fail(kBadValue, TWCC_BADVALUE);
+        return LogFailure(kBadValue, TWCC_BADVALUE);
     // A frame before the page's corner, or one turned inside out, is no frame to scan.
-    if (x < 0 || y < 0 || width <= 0 || length <= 0) return Fail(kBadValue, TWCC_BADVALUE);
+    if (x < 0 || y < 0 || width <= 0 || length <= 0) return LogFailure(kBadValue, TWCC_BADVALUE);
     DrvSetLong(kTagLeft, x);
     const LONG widthSet = DrvSetLong(kTagWidth, width);
     LONG xBack = 0, widthBack = 0;
@@ -56,7 +50,7 @@ TW_UINT16 SetLayout(const TW_IMAGELAYOUT *layout) {
         bLayoutExact = FALSE;
         if (widthSet != 0 || static_cast<int64_t>(width) - widthBack > kUnitsAllowance) {
             SdkPrint(kLogTwain, "width just plain too big.  fail now");
-            return Fail(kBadValue, TWCC_BADVALUE);
+            return LogFailure(kBadValue, TWCC_BADVALUE);
         }
     }
     DrvSetLong(kTagTop, y);
@@ -65,7 +59,7 @@ TW_UINT16 SetLayout(const TW_IMAGELAYOUT *layout) {
     DrvGetLong(kTagLength, &lengthBack);
     if (lengthSet != 0 || static_cast<int64_t>(length) - lengthBack > kUnitsAllowance) {
         SdkPrint(kLogTwain, "length just plain too big.  fail now");
-        return Fail(kBadValue, TWCC_BADVALUE);
+        return LogFailure(kBadValue, TWCC_BADVALUE);
     }
     SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGELAYOUT MSG_SET returns TWRC_SUCCESS");
     return TWRC_SUCCESS;
@@ -79,7 +73,7 @@ TW_UINT16 DatImageLayout(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
         return TWRC_FAILURE;
     }
     if (gPage.XferState == 7)
-        return Fail("DG_IMAGE DAT_IMAGELAYOUT message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+        return LogFailure("DG_IMAGE DAT_IMAGELAYOUT message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                     TWCC_SEQERROR);
     auto *layout = static_cast<TW_IMAGELAYOUT *>(pData);
     const bool usable = layout && !IsBadWritePtr(layout, sizeof *layout);
@@ -89,7 +83,7 @@ TW_UINT16 DatImageLayout(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
     case MSG_SET:
     case MSG_RESET:
         if (!usable)
-            return Fail("DG_IMAGE DAT_IMAGELAYOUT message returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
+            return LogFailure("DG_IMAGE DAT_IMAGELAYOUT message returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         break;
     default:
@@ -118,13 +112,13 @@ TW_UINT16 DatImageLayout(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
     case MSG_SET:
         SdkPrint(kLogTwainApi, "Called: DG_IMAGE DAT_IMAGELAYOUT MSG_SET");
         if (gState.bDSEnabled || gPage.bXferReady)
-            return Fail("DG_IMAGE DAT_IMAGELAYOUT MSG_SET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+            return LogFailure("DG_IMAGE DAT_IMAGELAYOUT MSG_SET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                         TWCC_SEQERROR);
         return SetLayout(layout);
     case MSG_RESET:
         SdkPrint(kLogTwainApi, "Called: DG_IMAGE DAT_IMAGELAYOUT MSG_RESET");
         if (gState.bDSEnabled || gPage.bXferReady)
-            return Fail("DG_IMAGE DAT_IMAGELAYOUT MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+            return LogFailure("DG_IMAGE DAT_IMAGELAYOUT MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                         TWCC_SEQERROR);
         for (LONG tag : {LONG{kTagPageSize}, kTagOrientation, LONG{kTagLeft}, LONG{kTagTop}, LONG{kTagWidth}, LONG{kTagLength}})
             DriverCall(kMsgResetTag, tag, 0);

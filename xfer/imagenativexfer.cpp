@@ -7,12 +7,6 @@
 
 namespace {
 
-TW_UINT16 Fail(const char *line, TW_UINT16 code) {
-    SdkPrint(kLogTwainApi, "%s", line);
-    gState.ConditionCode = code;
-    return TWRC_FAILURE;
-}
-
 }  // namespace
 
 TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
@@ -23,10 +17,10 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
     constexpr const char *kSeqError =
         "DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR";
     if (!CheckCaller(origin) || !gState.bDSEnabled || !gPage.bXferReady || gPage.XferState == 7)
-        return Fail(kSeqError, TWCC_SEQERROR);
+        return LogFailure(kSeqError, TWCC_SEQERROR);
     // Without a place for the handle the page would be lost: refuse before scanning it.
     if (!handle)
-        return Fail("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
+        return LogFailure("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
                     TWCC_BADVALUE);
     if (gState.bCancelScanning && !gState.bTeamWAREApp) {
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGENATIVEXFER returns TWRC_CANCEL");
@@ -63,10 +57,10 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
     }
     if (!dib) {
         if (why == TWCC_OPERATIONERROR)
-            return Fail("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition "
+            return LogFailure("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition "
                         "Code==TWCC_OPERATIONERROR",
                         TWCC_OPERATIONERROR);
-        return Fail("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition Code==TWCC_LOWMEMORY",
+        return LogFailure("DG_IMAGE DAT_IMAGENATIVEXFER message returns TWRC_FAILURE with Condition Code==TWCC_LOWMEMORY",
                     TWCC_LOWMEMORY);
     }
     *handle = reinterpret_cast<TW_UINT32>(dib);

@@ -9,12 +9,6 @@ namespace {
 
 constexpr LONG kPaletteSizeAttribute = 1824;
 
-TW_UINT16 Fail(const char *line, TW_UINT16 code) {
-    SdkPrint(kLogTwainApi, "%s", line);
-    gState.ConditionCode = code;
-    return TWRC_FAILURE;
-}
-
 // entries colours of the page's table, as RGB triplets, through a palette object of the library.
 bool ReadColours(HJEXM image, LONG entries, BYTE *rgb) {
     HJEXMPAL palette = nullptr;
@@ -31,10 +25,10 @@ TW_UINT16 GetPalette(TW_PALETTE8 *out) {
     constexpr const char *kBadProtocol =
         "DG_IMAGE DAT_PALETTE8 MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL";
     SdkPrint(kLogTwainApi, "Called: DG_IMAGE DAT_PALETTE8 MSG_GET");
-    if (!out || IsBadWritePtr(out, sizeof *out)) return Fail(kBadProtocol, TWCC_BADPROTOCOL);
+    if (!out || IsBadWritePtr(out, sizeof *out)) return LogFailure(kBadProtocol, TWCC_BADPROTOCOL);
     // Only a page of a run that is under way may be scanned ahead for its palette.
     if (!gState.bDSEnabled || !gPage.bXferReady)
-        return Fail("DG_IMAGE DAT_PALETTE8 MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+        return LogFailure("DG_IMAGE DAT_PALETTE8 MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                     TWCC_SEQERROR);
     if (!gPage.hPageJexm) {
         SdkPrint(kLogTwain, "Scanning a page so palette can be retrieved");
@@ -46,7 +40,7 @@ TW_UINT16 GetPalette(TW_PALETTE8 *out) {
                 gState.LastDriverError = r;
                 return TWRC_FAILURE;
             }
-            return Fail(kBadProtocol, TWCC_BADPROTOCOL);
+            return LogFailure(kBadProtocol, TWCC_BADPROTOCOL);
         }
     }
     LONG bits = 0;
@@ -55,7 +49,7 @@ TW_UINT16 GetPalette(TW_PALETTE8 *out) {
     const LONG entries = bits >= 1 && bits <= 8 ? 1L << bits : 256;
     BYTE rgb[256 * 3] = {};
     if (!ReadColours(gPage.hPageJexm, entries, rgb))
-        return Fail("DG_IMAGE DAT_PALETTE8 MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_OPERATIONERROR",
+        return LogFailure("DG_IMAGE DAT_PALETTE8 MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_OPERATIONERROR",
                     TWCC_OPERATIONERROR);
     out->NumColors = static_cast<TW_UINT16>(entries);
     out->PaletteType = TWPA_RGB;
@@ -66,8 +60,8 @@ TW_UINT16 GetPalette(TW_PALETTE8 *out) {
 }
 
 TW_UINT16 RefuseSet(const char *seqLine, const char *protocolLine) {
-    if (gState.bDSEnabled || gPage.bXferReady) return Fail(seqLine, TWCC_SEQERROR);
-    return Fail(protocolLine, TWCC_BADPROTOCOL);
+    if (gState.bDSEnabled || gPage.bXferReady) return LogFailure(seqLine, TWCC_SEQERROR);
+    return LogFailure(protocolLine, TWCC_BADPROTOCOL);
 }
 
 }  // namespace
@@ -78,13 +72,13 @@ TW_UINT16 DatPalette8(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
         return TWRC_FAILURE;
     }
     if (gPage.XferState == 7)
-        return Fail("DG_IMAGE DAT_PALETTE8 message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+        return LogFailure("DG_IMAGE DAT_PALETTE8 message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                     TWCC_SEQERROR);
     switch (msg) {
     case MSG_GET:
         return GetPalette(static_cast<TW_PALETTE8 *>(pData));
     case MSG_GETDEFAULT:
-        return Fail("DG_IMAGE DAT_PALETTE8 MSG_GETDEFAULT returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL",
+        return LogFailure("DG_IMAGE DAT_PALETTE8 MSG_GETDEFAULT returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL",
                     TWCC_BADPROTOCOL);
     case MSG_SET:
         return RefuseSet("DG_IMAGE DAT_PALETTE8 MSG_SET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
@@ -95,7 +89,7 @@ TW_UINT16 DatPalette8(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
                          "DG_IMAGE DAT_PALETTE8 MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL");
     default:
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_PALETTE8 called with unknown message (%08x)", msg);
-        return Fail("DG_IMAGE DAT_PALETTE8 returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL",
+        return LogFailure("DG_IMAGE DAT_PALETTE8 returns TWRC_FAILURE with Condition Code==TWCC_BADPROTOCOL",
                     TWCC_BADPROTOCOL);
     }
 }

@@ -15,12 +15,6 @@ namespace {
 
 constexpr LONG kFilmUnitBit = 8;  // of tag 1283
 
-TW_UINT16 Fail(const char *line, TW_UINT16 code) {
-    SdkPrint(kLogTwainApi, "%s", line);
-    gState.ConditionCode = code;
-    return TWRC_FAILURE;
-}
-
 // Applications of protocol 1.7 and later know the end-of-job field.
 void StoreEoj(TW_PENDINGXFERS *pending) {
     const TW_UINT16 major = gState.AppIdentity.ProtocolMajor, minor = gState.AppIdentity.ProtocolMinor;
@@ -132,7 +126,7 @@ TW_UINT16 EndXfer(TW_PENDINGXFERS *pending, bool singlePage) {
         return TWRC_SUCCESS;
     }
     if (!gPage.bXferReady)
-        return Fail("DG_CONTROL DAT_PENDINGXFERS MSG_ENDXFER returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+        return LogFailure("DG_CONTROL DAT_PENDINGXFERS MSG_ENDXFER returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                     TWCC_SEQERROR);
     gPage.XferState = 6;
     if (gPage.bXferInProgress) {
@@ -184,7 +178,7 @@ TW_UINT16 DatPendingXfers(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
             return TWRC_FAILURE;
         }
         if (!pending)
-            return Fail("DG_CONTROL DAT_PENDINGXFERS MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
+            return LogFailure("DG_CONTROL DAT_PENDINGXFERS MSG_GET returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         pending->Count = 0xFFFF;
         if (singlePage) pending->Count = gPage.nPagesScanned == 0 ? 1 : 0;
@@ -205,7 +199,7 @@ TW_UINT16 DatPendingXfers(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
             return TWRC_FAILURE;
         }
         if (!pending)
-            return Fail("DG_CONTROL DAT_PENDINGXFERS MSG_ENDXFER returns TWRC_FAILURE with Condition "
+            return LogFailure("DG_CONTROL DAT_PENDINGXFERS MSG_ENDXFER returns TWRC_FAILURE with Condition "
                         "Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         return EndXfer(pending, singlePage);
@@ -217,10 +211,10 @@ TW_UINT16 DatPendingXfers(TW_IDENTITY *origin, TW_UINT16 msg, TW_MEMREF pData) {
             return TWRC_FAILURE;
         }
         if (!pending)
-            return Fail("DG_CONTROL DAT_PENDINGXFERS MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
+            return LogFailure("DG_CONTROL DAT_PENDINGXFERS MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
                         TWCC_BADVALUE);
         if (!gPage.bXferReady || gPage.XferState == 7)
-            return Fail("DG_CONTROL DAT_PENDINGXFERS MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+            return LogFailure("DG_CONTROL DAT_PENDINGXFERS MSG_RESET returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
                         TWCC_SEQERROR);
         return ResetRun(pending);
     default:
