@@ -443,6 +443,11 @@ inline constexpr TW_UINT16 TWSX_MEMORY = 2;
 
 inline constexpr TW_UINT16 TWFF_TIFF = 0;
 inline constexpr TW_UINT16 TWFF_BMP = 2;
+inline constexpr TW_UINT32 TWMF_APPOWNS = 0x0001;
+inline constexpr TW_UINT32 TWMF_DSMOWNS = 0x0002;
+inline constexpr TW_UINT32 TWMF_DSOWNS = 0x0004;
+inline constexpr TW_UINT32 TWMF_POINTER = 0x0008;
+inline constexpr TW_UINT32 TWMF_HANDLE = 0x0010;
 
 inline constexpr TW_UINT16 TWBR_THRESHOLD = 0;
 inline constexpr TW_UINT16 TWBR_HALFTONE = 1;

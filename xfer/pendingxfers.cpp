@@ -103,6 +103,7 @@ TW_UINT16 NextPage(TW_PENDINGXFERS *pending) {
         return TWRC_SUCCESS;
     }
     SdkPrint(kLogTwain, "no paper sensor, scan a page");
+    gPage.bNeedNewPage = TRUE;  // the page just transferred is gone: this is the next one
     const LONG r = ScanPageToJexm(0);
     if (r < 0) {
         SdkPrint(kLogTwain, "scan failed (%08x) return with pendingCount=0", r);

@@ -22,6 +22,7 @@ constexpr LONG kFilmUnitBit = 8;  // of tag 1283
 constexpr LONG kTagSeparatorSeen = 1448;
 constexpr LONG kTagPaletteSize = 5412;
 constexpr LONG kTagPlanar = 284;
+constexpr LONG kErrNoPage = -4516;  // the driver library's "no image"
 
 // Patch sheets by the bar-code type the collector saw on a separator page.
 struct PatchEoj {
@@ -156,9 +157,11 @@ LONG GetPageEOJ(JEXDRIVER driver, TW_INT16 *eoj) {
 LONG ScanPageToJexm(LONG /*kind*/) {
     bool darkIsZero = gCaps.PixelFlavor == TWPF_CHOCOLATE;
     if (gState.bInvertColor) darkIsZero = !darkIsZero;
-    // A held page (prefeed, or a palette read ahead) is the one to deliver. Without one a page
-    // is scanned even when no new page was asked for: success always means a page is held.
+    // A held page (prefeed, or a palette read ahead) is the one to deliver. Without one, and
+    // with no new page asked for (a memory transfer after its page was done), there is nothing
+    // to deliver: success always means a page is held.
     if (gPage.hPageJexm) return 0;
+    if (!gPage.bNeedNewPage) return kErrNoPage;
     gPage.bNeedNewPage = FALSE;
 
     PageChain chain;

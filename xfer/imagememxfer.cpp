@@ -1,0 +1,155 @@
+// DG_IMAGE / DAT_IMAGEMEMXFER / MSG_GET: the held page in strips of whole rows, top row first,
+// each call filling the application's buffer with the rows that follow.
+#include <cstring>
+
+#include "cap/capstate.h"
+#include "sdkprint/sdkprint.h"
+#include "twain/handlers.h"
+#include "twain/state.h"
+#include "xfer/pagestate.h"
+
+namespace {
+
+constexpr LONG kMemoryRows = 259;
+constexpr LONG kPaletteSizeAttribute = 1824;
+constexpr const char *kOperationError =
+    "DG_IMAGE DAT_IMAGEMEMXFER message returns TWRC_FAILURE with Condition Code==TWCC_OPERATIONERROR";
+
+TW_UINT16 OperationError() { return LogFailure(kOperationError, TWCC_OPERATIONERROR); }
+
+// A palette object the rows of a palette page are read through; freed on every path.
+struct PaletteObject {
+    HJEXMPAL palette = nullptr;
+    ~PaletteObject() {
+        if (palette) JexmPaletteFree(palette);
+    }
+    bool Build(HJEXM image, WORD entries) {
+        return JexmPaletteCreate(0, &palette) == 0 && palette &&
+               JexmPaletteSetAttr(palette, kPaletteSizeAttribute, entries) == 0 &&
+               JexmPaletteFill(palette, image) == 0 && JexmPaletteFinish(palette) == 0;
+    }
+};
+
+// The rows into the application's buffer; false when the library refused them.
+bool ReadStrip(BYTE *buffer, DWORD bytes, const LONG rect[4], LONG rowBytes, LONG format) {
+    const LONG r = JexmRectGetEx(gPage.hPageJexm, gPage.hPageZone, static_cast<LONG>(bytes), rect, buffer, rowBytes,
+                                 0, format);
+    if (r != 0) SdkPrint(kLogTwain, "RectGetEx returned error (%08x)", r);
+    return r == 0;
+}
+
+// Fills the application's buffer by its memory flags.
+TW_UINT16 FillBuffer(TW_IMAGEMEMXFER *xfer, const LONG rect[4], LONG rowBytes, LONG format) {
+    const TW_UINT32 flags = xfer->Memory.Flags & (TWMF_POINTER | TWMF_HANDLE);
+    if (flags != TWMF_POINTER && flags != TWMF_HANDLE) {
+        SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER called with bad parameters!  aborting");
+        return OperationError();
+    }
+    const DWORD length = xfer->Memory.Length;
+    if (flags == TWMF_HANDLE) {
+        HGLOBAL handle = static_cast<HGLOBAL>(xfer->Memory.TheMem);
+        // The block's own size bounds what is written, whatever Length claims.
+        const SIZE_T size = handle ? GlobalSize(handle) : 0;
+        if (size < length || size < xfer->BytesWritten) return OperationError();
+        auto *p = static_cast<BYTE *>(GlobalLock(handle));
+        if (!p) return OperationError();
+        memset(p, 0, length);
+        const bool ok = ReadStrip(p, length, rect, rowBytes, format);
+        GlobalUnlock(handle);
+        return ok ? TWRC_SUCCESS : OperationError();
+    }
+    auto *p = static_cast<BYTE *>(xfer->Memory.TheMem);
+    if (!p || IsBadWritePtr(p, length)) return OperationError();
+    const UINT_PTR first = reinterpret_cast<UINT_PTR>(p), end = first + length;
+    if ((first >> 16) != (end >> 16)) {
+        SdkPrint(kLogTwain, "%s", "Warning!!! address cross offset boundry\n");
+        HGLOBAL temp = GlobalAlloc(GPTR, length ? length : 1);
+        if (!temp) return LogFailure("DG_IMAGE DAT_IMAGEMEMXFER message returns TWRC_FAILURE with Condition "
+                                     "Code==TWCC_LOWMEMORY",
+                                     TWCC_LOWMEMORY);
+        const bool ok = ReadStrip(static_cast<BYTE *>(temp), length, rect, rowBytes, format);
+        if (ok) memcpy(p, temp, xfer->BytesWritten);
+        GlobalFree(temp);
+        return ok ? TWRC_SUCCESS : OperationError();
+    }
+    memset(p, 0, length);
+    SdkPrint(kLogTwain, "Lines %ld, %d, %d, %d, %d, %lx", gPage.nLinesSent, rect[0], rect[2], rect[1], rect[3],
+             format);
+    return ReadStrip(p, length, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
+}
+
+}  // namespace
+
+TW_UINT16 DatImageMemXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
+    SdkPrint(kLogTwainApi, "Called: DG_IMAGE DAT_IMAGEMEMXFER");
+    if (!CheckCaller(origin) || !gState.bDSEnabled || !gPage.bXferReady)
+        return LogFailure("DG_IMAGE DAT_IMAGEMEMXFER message returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR",
+                          TWCC_SEQERROR);
+    auto *xfer = static_cast<TW_IMAGEMEMXFER *>(pData);
+    if (!xfer || IsBadWritePtr(xfer, sizeof *xfer))
+        return LogFailure("DG_IMAGE DAT_IMAGEMEMXFER message returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE",
+                          TWCC_BADVALUE);
+    if (gState.bCancelScanning) {
+        SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER returns TWRC_CANCEL");
+        return TWRC_CANCEL;
+    }
+    gPage.XferState = 7;
+    SdkPrint(kLogTwain, "Scan a page!");
+    const LONG r = ScanPageToJexm(kMemoryRows);
+    if (r < 0) {
+        SdkPrint(kLogTwain, "JexRunZone returned error (%08x)", r);
+        xfer->Columns = xfer->Rows = xfer->BytesWritten = xfer->XOffset = xfer->YOffset = 0;
+        xfer->Memory.Length = 0;
+        // A failed scan stops the run too, but it is reported as the failure it is.
+        if (r == JEX_ERR_CANCEL) {
+            SdkPrint(kLogTwain, "Cancel 4: DatImageMemXfer: returning TWRC_CANCEL");
+            SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER returns TWRC_CANCEL");
+            return TWRC_CANCEL;
+        }
+        if (gState.bReportDriverErrors) {
+            gState.ConditionCode = TWCC_DRIVERERROR;
+            gState.LastDriverError = r;
+            return TWRC_FAILURE;
+        }
+        return OperationError();
+    }
+    if (!gPage.hPageJexm) return OperationError();
+
+    gPage.bXferInProgress = TRUE;
+    xfer->Compression = gPage.PageInfo.Compression;
+    WORD invert = 0, entries = 0;
+    LONG rowBytes = 0, format = 0;
+    if (const LONG f = JexmSetupFormat(kMemoryRows, &invert, &rowBytes, &format, &entries); f != 0 || rowBytes <= 0) {
+        SdkPrint(kLogTwain, "JexmSetupFormat returned error (%08x)", f);
+        return OperationError();
+    }
+    const LONG width = gPage.PageInfo.ImageWidth, length = gPage.PageInfo.ImageLength;
+    LONG rows = static_cast<LONG>(xfer->Memory.Length / static_cast<DWORD>(rowBytes));
+    if (gPage.nLinesSent + rows > length) rows = length - gPage.nLinesSent;
+    if (rows < 0) rows = 0;
+    xfer->BytesPerRow = rowBytes;
+    xfer->Columns = width;
+    xfer->Rows = rows;
+    xfer->BytesWritten = static_cast<TW_UINT32>(rows) * rowBytes;
+    xfer->XOffset = 0;
+    xfer->YOffset = gPage.nLinesSent;
+    const LONG rect[4] = {0, gPage.nLinesSent, width, gPage.nLinesSent + rows};
+
+    PaletteObject palette;
+    if ((format & 0x700000) == 0x200000) {
+        if (!palette.Build(gPage.hPageJexm, entries)) return OperationError();
+        format |= reinterpret_cast<LONG>(palette.palette);
+    }
+    if (rows > 0) {
+        if (const TW_UINT16 rc = FillBuffer(xfer, rect, rowBytes, format); rc != TWRC_SUCCESS) return rc;
+    }
+    gPage.nLinesSent += rows;
+    if (gPage.nLinesSent >= length) {
+        gPage.bXferInProgress = FALSE;
+        FreeHeldPage();
+        SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER returns TWRC_XFERDONE");
+        return TWRC_XFERDONE;
+    }
+    SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER returns TWRC_SUCCESS (i.e. transfer in progres)");
+    return TWRC_SUCCESS;
+}
