@@ -14,6 +14,9 @@
 
 #include "bench/benchutil.h"
 #include "jexmkit.h"
+#include "twain/handlers.h"
+#include "twain/source.h"
+#include "twain/state.h"
 #include "twain/twaindefs.h"
 #include "xfer/pagestate.h"
 
@@ -93,6 +96,105 @@ double ConvertMs(const Mode &m) {
     JexmFreeZone(zone);
     JexmFreeImage(image);
     return Median(t);
+}
+
+
+// A held page as a scan leaves it, for the transfer handlers of the library linked in.
+void HoldPage(const Mode &m) {
+    HJEXM image = nullptr;
+    JexmCreateImage(&image);
+    JEXMKITPAGE page{kWidth, kLength, m.bits, m.samples, m.photometric, 300, 1, 300, 1, 1};
+    JexmKitSetPage(image, &page, nullptr);
+    const LONG row = (kWidth * m.samples * m.bits + 7) / 8;
+    std::vector<BYTE> rows(static_cast<size_t>(row) * 64);
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<BYTE>(i * 7);
+    for (LONG y = 0; y < kLength; y += 64) JexmKitPutRows(image, y, std::min<LONG>(64, kLength - y), rows.data(), row);
+    HJEXMZONE zone = nullptr;
+    JexmCreateZone(&zone, 1);
+    JexmSetZoneTag(zone, 256, 0, 1, kWidth);
+    JexmSetZoneTag(zone, 257, 0, 1, kLength);
+    JexmSetZoneTag(zone, 262, 0, 1, m.samples == 1 ? 1 : 120);
+    gPage.hPageJexm = image;
+    gPage.hPageZone = zone;
+    gPage.PageInfo.ImageWidth = kWidth;
+    gPage.PageInfo.ImageLength = kLength;
+    gPage.PageInfo.BitsPerPixel = static_cast<TW_INT16>(m.samples * m.bits);
+    gPage.nLinesSent = 0;
+    gPage.bXferReady = TRUE;
+    gPage.bNeedNewPage = FALSE;
+    gPage.XferState = 6;
+}
+
+TW_IDENTITY gBenchApp{};
+
+void OpenInProcess() {
+    gBenchApp.Id = 7;
+    gState.bDSOpen = TRUE;
+    gState.bDSEnabled = TRUE;
+    gState.AppIdentity = gBenchApp;
+}
+
+// One page by memory transfer into buffers of the given size; and the floor: the same number of
+// bytes copied from a page in memory in the same chunks.
+void MemoryFigures(const Mode &m, TW_UINT32 bufferBytes, double *xferMs, double *copyMs) {
+    std::vector<BYTE> buffer(bufferBytes);
+    std::vector<double> t, c;
+    SIZE_T total = 0;
+    for (int i = 0; i < 5; ++i) {
+        HoldPage(m);
+        total = 0;
+        const double a = NowMs();
+        for (;;) {
+            TW_IMAGEMEMXFER x{};
+            x.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, bufferBytes, buffer.data()};
+            const TW_UINT16 rc = DatImageMemXfer(&gBenchApp, MSG_GET, &x);
+            total += x.BytesWritten;
+            if (rc != TWRC_SUCCESS) break;
+        }
+        t.push_back(NowMs() - a);
+        FreeHeldPage();
+    }
+    std::vector<BYTE> page(total);
+    for (size_t i = 0; i < page.size(); ++i) page[i] = static_cast<BYTE>(i);
+    for (int i = 0; i < 5; ++i) {
+        const double a = NowMs();
+        for (SIZE_T off = 0; off < total; off += bufferBytes) {
+            const SIZE_T n = std::min<SIZE_T>(bufferBytes, total - off);
+            memset(buffer.data(), 0, bufferBytes);
+            memcpy(buffer.data(), page.data() + off, n);
+        }
+        c.push_back(NowMs() - a);
+    }
+    *xferMs = Median(t);
+    *copyMs = Median(c);
+}
+
+// One page by file transfer, and the floor: the same bytes written with WriteFile.
+void FileFigures(const Mode &m, double *xferMs, double *writeMs) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    lstrcpynA(gFileXfer.FileName, (std::string(dir) + "xfer_bench.bmp").c_str(), sizeof gFileXfer.FileName);
+    std::vector<double> t, w;
+    for (int i = 0; i < 5; ++i) {
+        HoldPage(m);
+        gPage.bNeedNewPage = TRUE;
+        const double a = NowMs();
+        DatImageFileXfer(&gBenchApp, MSG_GET, nullptr);
+        t.push_back(NowMs() - a);
+        gPage.XferState = 6;
+    }
+    std::vector<BYTE> bytes(DibBytes(m) + 14, 0x5A);
+    for (int i = 0; i < 5; ++i) {
+        const double a = NowMs();
+        HANDLE f = CreateFileA(gFileXfer.FileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+        CloseHandle(f);
+        w.push_back(NowMs() - a);
+    }
+    DeleteFileA(gFileXfer.FileName);
+    *xferMs = Median(t);
+    *writeMs = Median(w);
 }
 
 struct Session {
@@ -196,6 +298,27 @@ int main() {
         printf("%-12s %10.2f %12.2f %8.2f %14.2f %8.2f\n", m.name, floor, convert, convert / floor, native,
                native / floor);
     }
+
+    OpenInProcess();
+    printf("\nmemory transfer of the same page (rows from the held page into the application's buffer):\n");
+    printf("%-12s %12s %10s %10s %8s\n", "mode", "buffer", "copy ms", "xfer ms", "ratio");
+    for (const Mode &m : kModes) {
+        const LONG row = (kWidth * m.samples * m.bits + 7) / 8;
+        const TW_UINT32 preferred = 16384 - 16384 % row;
+        for (TW_UINT32 buffer : {preferred, 1u << 20}) {
+            double xfer = 0, copy = 0;
+            MemoryFigures(m, buffer, &xfer, &copy);
+            printf("%-12s %12u %10.2f %10.2f %8.2f\n", m.name, buffer, copy, xfer, xfer / copy);
+        }
+    }
+    printf("\nfile transfer of the same page (conversion and write) against writing its bytes:\n");
+    printf("%-12s %10s %10s %8s\n", "mode", "write ms", "xfer ms", "ratio");
+    for (const Mode &m : kModes) {
+        double xfer = 0, write = 0;
+        FileFigures(m, &xfer, &write);
+        printf("%-12s %10.2f %10.2f %8.2f\n", m.name, write, xfer, xfer / write);
+    }
+    gState = DsState{};
 
     constexpr int kPages = 500;
     Session s;

@@ -62,15 +62,10 @@ TW_UINT16 FillBuffer(TW_IMAGEMEMXFER *xfer, const LONG rect[4], LONG rowBytes, L
     if (!p || IsBadWritePtr(p, length)) return OperationError();
     const UINT_PTR first = reinterpret_cast<UINT_PTR>(p), end = first + length;
     if ((first >> 16) != (end >> 16)) {
+        // Such a buffer receives the rows and nothing else: the library is told it holds just
+        // the bytes written, so the rest of it is left as the application had it.
         SdkPrint(kLogTwain, "%s", "Warning!!! address cross offset boundry\n");
-        HGLOBAL temp = GlobalAlloc(GPTR, length ? length : 1);
-        if (!temp) return LogFailure("DG_IMAGE DAT_IMAGEMEMXFER message returns TWRC_FAILURE with Condition "
-                                     "Code==TWCC_LOWMEMORY",
-                                     TWCC_LOWMEMORY);
-        const bool ok = ReadStrip(static_cast<BYTE *>(temp), length, rect, rowBytes, format);
-        if (ok) memcpy(p, temp, xfer->BytesWritten);
-        GlobalFree(temp);
-        return ok ? TWRC_SUCCESS : OperationError();
+        return ReadStrip(p, xfer->BytesWritten, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
     }
     memset(p, 0, length);
     SdkPrint(kLogTwain, "Lines %ld, %d, %d, %d, %d, %lx", gPage.nLinesSent, rect[0], rect[2], rect[1], rect[3],
@@ -117,12 +112,21 @@ TW_UINT16 DatImageMemXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
 
     gPage.bXferInProgress = TRUE;
     xfer->Compression = gPage.PageInfo.Compression;
-    WORD invert = 0, entries = 0;
-    LONG rowBytes = 0, format = 0;
-    if (const LONG f = JexmSetupFormat(kMemoryRows, &invert, &rowBytes, &format, &entries); f != 0 || rowBytes <= 0) {
-        SdkPrint(kLogTwain, "JexmSetupFormat returned error (%08x)", f);
-        return OperationError();
+    // The layout is the page's: worked out at its first strip.
+    MemoryLayout &layout = gPage.MemoryRows;
+    if (layout.page != gPage.hPageJexm) {
+        WORD invert = 0;
+        layout = MemoryLayout{};
+        if (const LONG f = JexmSetupFormat(kMemoryRows, &invert, &layout.rowBytes, &layout.format, &layout.entries);
+            f != 0 || layout.rowBytes <= 0) {
+            SdkPrint(kLogTwain, "JexmSetupFormat returned error (%08x)", f);
+            return OperationError();
+        }
+        layout.page = gPage.hPageJexm;
     }
+    const LONG rowBytes = layout.rowBytes;
+    LONG format = layout.format;
+    const WORD entries = layout.entries;
     const LONG width = gPage.PageInfo.ImageWidth, length = gPage.PageInfo.ImageLength;
     LONG rows = static_cast<LONG>(xfer->Memory.Length / static_cast<DWORD>(rowBytes));
     if (gPage.nLinesSent + rows > length) rows = length - gPage.nLinesSent;

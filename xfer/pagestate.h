@@ -16,6 +16,14 @@ struct PatchCodeList {
     PatchCodeEntry entries[8];
 };
 
+// The layout of a page's memory-transfer rows, as the format query gave it for that page.
+struct MemoryLayout {
+    HJEXM page;
+    LONG rowBytes;
+    LONG format;
+    WORD entries;
+};
+
 struct PageState {
     BOOL bXferReady;       // a page can be transferred
     BOOL bXferInProgress;  // a page is scanned and held, not yet delivered
@@ -28,6 +36,7 @@ struct PageState {
     TW_INT16 PageEOJ;      // TWEJ_* of the held page
     LONG nLinesSent;       // rows of the held page delivered by memory transfer
     PatchCodeList PatchCodes;
+    MemoryLayout MemoryRows;
 };
 
 extern PageState gPage;

@@ -114,6 +114,7 @@ LONG DescribeHeldPage(bool darkIsZero) {
 }  // namespace
 
 void FreeHeldPage() {
+    gPage.MemoryRows = MemoryLayout{};  // the library may hand the next page the same handle
     if (gPage.hPageZone) JexmFreeZone(gPage.hPageZone);
     if (gPage.hPageJexm) JexmFreeImage(gPage.hPageJexm);
     gPage.hPageZone = nullptr;

@@ -54,6 +54,7 @@ struct Plan {
     BYTE level[256];     // colour pages to gray: for each 8-bit luminance
     bool byteWise;       // one sample in and out at the same depth: a source byte maps to one byte
     BYTE byte[256];      // ... and this is the byte it maps to
+    bool copies;         // rows are delivered as the page holds them
 };
 
 int ClassOf(LONG format) { return (int)((format & kFormatClassMask) >> 20); }
@@ -109,6 +110,8 @@ LONG MakePlan(const Request &q, Plan *p) {
             LONG s = Rescale(v, 255, maxOut);
             p->level[v] = (BYTE)(flip ? maxOut - s : s);
         }
+        p->copies = p->cls == 3 && !p->bgr && p->bi == p->bo;
+        for (LONG v = 0; v <= maxIn && p->copies; ++v) p->copies = p->sample[v] == v;
         return 0;
     }
 
@@ -141,6 +144,7 @@ LONG MakePlan(const Request &q, Plan *p) {
             }
         }
     }
+    p->copies = false;
     p->byteWise = p->so == 1 && p->bo == p->bi;
     if (p->byteWise) {
         const int perByte = 8 / p->bi;
@@ -152,6 +156,8 @@ LONG MakePlan(const Request &q, Plan *p) {
             }
             p->byte[v] = (BYTE)out;
         }
+        p->copies = true;
+        for (int v = 0; v < 256 && p->copies; ++v) p->copies = p->byte[v] == v;
     }
     return 0;
 }
@@ -160,6 +166,15 @@ LONG MakePlan(const Request &q, Plan *p) {
 bool FastRow(const Plan &p, const Request &q, const BYTE *src, LONG outWidth, BYTE *dst) {
     if (outWidth != q.image->page.width) return false;
     const LONG n = q.right - q.left;
+    if (p.copies && ((int64_t)q.left * p.bi * p.si) % 8 == 0) {
+        const int64_t bits = (int64_t)n * p.bi * p.si;
+        memcpy(dst, src + (int64_t)q.left * p.bi * p.si / 8, (size_t)(bits / 8));
+        if (bits % 8) {
+            const BYTE last = src[((int64_t)q.left * p.bi * p.si + bits) / 8];
+            dst[bits / 8] = (BYTE)(last & (0xFF00 >> (bits % 8)));
+        }
+        return true;
+    }
     if (p.si == 3 && p.so == 3 && p.bi == 8 && p.bo == 8) {
         const BYTE *s = src + (int64_t)q.left * 3;
         const int r = p.bgr ? 2 : 0, b = p.bgr ? 0 : 2;
@@ -180,7 +195,6 @@ bool FastRow(const Plan &p, const Request &q, const BYTE *src, LONG outWidth, BY
 }
 
 void ConvertRow(const Plan &p, const Request &q, const BYTE *src, LONG outWidth, BYTE *dst) {
-    if (FastRow(p, q, src, outWidth, dst)) return;
     const LONG iw = q.image->page.width;
     const int maxIn = (1 << p.bi) - 1;
     for (LONG x = q.left, k = 0; x < q.right; ++x, ++k) {
@@ -246,9 +260,16 @@ LONG ReadRows(const Request &q) {
         LONG k = y - q.top;
         LONG place = q.pitch > 0 ? k : rows - 1 - k;  // position in memory
         BYTE *dst = q.buffer + (int64_t)place * absPitch;
-        memset(dst, 0, (size_t)(place < rows - 1 ? absPitch : span - (int64_t)place * absPitch));
+        const size_t room = (size_t)(place < rows - 1 ? absPitch : span - (int64_t)place * absPitch);
         int64_t sy = ol == il ? y : (int64_t)y * il / ol;
-        ConvertRow(plan, q, q.image->pixels + sy * q.image->rowBytes, ow, dst);
+        const BYTE *src = q.image->pixels + sy * q.image->rowBytes;
+        // Whole rows written at once leave only the padding to clear.
+        if (FastRow(plan, q, src, ow, dst)) {
+            if (room > (size_t)rowBytes) memset(dst + rowBytes, 0, room - rowBytes);
+            continue;
+        }
+        memset(dst, 0, room);
+        ConvertRow(plan, q, src, ow, dst);
     }
     return 0;
 }
