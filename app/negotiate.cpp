@@ -48,6 +48,9 @@ constexpr ValueName kValueNames[] = {
     {ICAP_SUPPORTEDSIZES, TWSS_USLEGAL, "TWSS_USLEGAL"},
     {ICAP_SUPPORTEDSIZES, TWSS_A4LETTER, "TWSS_A4LETTER"},
     {ICAP_SUPPORTEDSIZES, TWSS_A5, "TWSS_A5"},
+    {ICAP_XFERMECH, TWSX_NATIVE, "TWSX_NATIVE"},
+    {ICAP_XFERMECH, TWSX_FILE, "TWSX_FILE"},
+    {ICAP_XFERMECH, TWSX_MEMORY, "TWSX_MEMORY"},
 };
 
 std::string ValueText(TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 item) {
@@ -80,13 +83,10 @@ bool GetCurrent(Session &s, TW_IDENTITY &source, TW_UINT16 cap, TW_ONEVALUE &out
     return ok;
 }
 
-bool SetOne(Session &s, TW_IDENTITY &source, const Setting &set) {
-    const std::string shown = ValueText(set.cap, set.itemType, set.item);
+// A one-value MSG_SET; returns the source's return code.
+TW_UINT16 SetValue(Session &s, TW_IDENTITY &source, const Setting &set) {
     HGLOBAL h = GlobalAlloc(GHND, sizeof(TW_ONEVALUE));
-    if (!h) {
-        fprintf(stderr, "twacq: out of memory for %s\n", CapabilityName(set.cap));
-        return false;
-    }
+    if (!h) return TWRC_FAILURE;
     auto *one = static_cast<TW_ONEVALUE *>(GlobalLock(h));
     one->ItemType = set.itemType;
     one->Item = set.item;
@@ -94,6 +94,12 @@ bool SetOne(Session &s, TW_IDENTITY &source, const Setting &set) {
     TW_CAPABILITY c{set.cap, TWON_ONEVALUE, h};
     const TW_UINT16 rc = Call(s, &source, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
     GlobalFree(h);
+    return rc;
+}
+
+bool SetOne(Session &s, TW_IDENTITY &source, const Setting &set) {
+    const std::string shown = ValueText(set.cap, set.itemType, set.item);
+    const TW_UINT16 rc = SetValue(s, source, set);
     if (rc == TWRC_SUCCESS) {
         printf("set: %s = %s\n", CapabilityName(set.cap), shown.c_str());
         return true;
@@ -130,12 +136,20 @@ bool SetFrame(Session &s, TW_IDENTITY &source, const double (&inches)[4]) {
 
 }  // namespace
 
+bool CurrentValue(Session &s, TW_IDENTITY &source, TW_UINT16 cap, TW_UINT32 &value) {
+    TW_ONEVALUE now{};
+    if (!GetCurrent(s, source, cap, now)) return false;
+    value = now.Item;
+    return true;
+}
+
 int Negotiate(Session &s, TW_IDENTITY &source, const Options &opts) {
     // The paper source and the image type come first: they decide which depths, resolutions and
     // sizes the scanner offers. The frame follows the resolution and the units it is measured in.
     std::vector<Setting> before;
     if (opts.feeder >= 0) before.push_back({CAP_FEEDERENABLED, TWTY_BOOL, static_cast<TW_UINT32>(opts.feeder)});
     if (opts.duplex) before.push_back({CAP_DUPLEXENABLED, TWTY_BOOL, 1});
+    if (opts.mech >= 0) before.push_back({ICAP_XFERMECH, TWTY_UINT16, static_cast<TW_UINT32>(opts.mech)});
     if (opts.pixelType >= 0) before.push_back({ICAP_PIXELTYPE, TWTY_UINT16, static_cast<TW_UINT32>(opts.pixelType)});
     if (opts.bitDepth >= 0) before.push_back({ICAP_BITDEPTH, TWTY_UINT16, static_cast<TW_UINT32>(opts.bitDepth)});
     if (opts.resolution > 0) {
@@ -155,5 +169,7 @@ int Negotiate(Session &s, TW_IDENTITY &source, const Options &opts) {
     if (opts.indicators >= 0 &&
         !SetOne(s, source, {CAP_INDICATORS, TWTY_BOOL, static_cast<TW_UINT32>(opts.indicators)}))
         return kExitRefused;
+    // Bar codes are read only when asked for; a source without them scans all the same.
+    s.extImageInfo = SetValue(s, source, {ICAP_EXTIMAGEINFO, TWTY_BOOL, 1}) == TWRC_SUCCESS;
     return kExitOk;
 }

@@ -22,6 +22,13 @@ constexpr Name kPages[] = {
     {"letter", TWSS_USLETTER}, {"legal", TWSS_USLEGAL}, {"a4", TWSS_A4LETTER}, {"a5", TWSS_A5},
 };
 constexpr Name kOnOff[] = {{"on", 1}, {"off", 0}};
+constexpr Name kMechs[] = {{"native", TWSX_NATIVE}, {"memory", TWSX_MEMORY}, {"file", TWSX_FILE}};
+constexpr Name kFormats[] = {{"bmp", static_cast<int>(PageFormat::kBmp)},
+                             {"png", static_cast<int>(PageFormat::kPng)},
+                             {"tiff", static_cast<int>(PageFormat::kTiff)}};
+
+// A settings text is a few kilobytes; anything much larger is not one.
+constexpr DWORD kMaxSettingsBytes = 1u << 20;
 
 // One row per option: the parser and --help both read it.
 struct OptionRow {
@@ -46,6 +53,16 @@ constexpr OptionRow kOptions[] = {
     {"--count", "N", "CAP_XFERCOUNT: at most N pages (default all)"},
     {"--indicators", "on|off", "CAP_INDICATORS: the source's progress dialog"},
     {"--timeout", "SECONDS", "longest wait for a page to be ready and for any one call (default 60)"},
+    {"--mech", "native|memory|file", "ICAP_XFERMECH: the page as one DIB, in strips of rows\n"
+                                     "                        (DAT_IMAGEMEMXFER), or as a .bmp the source writes"},
+    {"--format", "bmp|png|tiff", "page files: .bmp (default, the source's bytes), a .png per page,\n"
+                                 "                        or the whole run as pages.tif; gray pages go as gray\n"
+                                 "                        levels, other 1, 4 and 8-bit pages keep their colour\n"
+                                 "                        table unless the encoder refuses that format: then\n"
+                                 "                        they are written as 24-bit colour"},
+    {"--save-settings", "FILE", "after the settings above, write the source's settings text\n"
+                                "                        (DAT_CUSTOMDSDATA) to FILE"},
+    {"--load-settings", "FILE", "hand a text saved so to the source before the settings above"},
 };
 
 bool Fail(const char *option, const char *value, const char *why) {
@@ -84,12 +101,36 @@ bool ParseFrame(const char *text, double (&frame)[4]) {
     return frame[0] < frame[2] && frame[1] < frame[3];
 }
 
+// The whole file as text, cut at its first zero byte.
+bool ReadSettingsFile(const char *path, std::string &text, std::string &why) {
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return why = "cannot open the file", false;
+    const DWORD size = GetFileSize(f, nullptr);
+    bool ok = false;
+    if (size == INVALID_FILE_SIZE || size > kMaxSettingsBytes) {
+        why = "not a settings text (over 1 MB)";
+    } else {
+        text.assign(size, '\0');
+        DWORD got = 0;
+        ok = size == 0 || (ReadFile(f, text.data(), size, &got, nullptr) && got == size);
+        if (!ok) why = "cannot read the file";
+        text.resize(strnlen(text.c_str(), text.size()));
+        if (ok && text.empty()) {
+            why = "the file is empty";
+            ok = false;
+        }
+    }
+    CloseHandle(f);
+    return ok;
+}
+
 }  // namespace
 
 void PrintHelp() {
     printf("usage: twacq [options]\n"
            "Scans pages through the TWAIN manager (TWAIN_32.DLL) without the source's dialog and\n"
-           "writes each page as a .bmp file (page0001.bmp, ...).\n\n");
+           "writes each page as a .bmp file (page0001.bmp, ...), a .png file or a frame of pages.tif.\n"
+           "After each page the bar codes the source found on it are listed.\n\n");
     for (const OptionRow &o : kOptions) {
         char head[64];
         snprintf(head, sizeof head, "%s%s%s", o.name, o.value ? " " : "", o.value ? o.value : "");
@@ -154,6 +195,19 @@ bool ParseOptions(int argc, char **argv, Options &opts) {
             if (!ParseName(v, kOnOff, std::size(kOnOff), opts.indicators)) return Fail(arg, v, "on or off");
         } else if (!strcmp(arg, "--timeout")) {
             if (!ParseInt(v, 1, 86400, opts.timeoutSeconds)) return Fail(arg, v, "seconds from 1 to 86400");
+        } else if (!strcmp(arg, "--mech")) {
+            if (!ParseName(v, kMechs, std::size(kMechs), opts.mech)) return Fail(arg, v, "native, memory or file");
+        } else if (!strcmp(arg, "--format")) {
+            int format = 0;
+            if (!ParseName(v, kFormats, std::size(kFormats), format)) return Fail(arg, v, "bmp, png or tiff");
+            opts.format = static_cast<PageFormat>(format);
+        } else if (!strcmp(arg, "--save-settings")) {
+            if (!*v) return Fail(arg, v, "empty file name");
+            opts.saveSettings = v;
+        } else if (!strcmp(arg, "--load-settings")) {
+            std::string why;
+            if (!ReadSettingsFile(v, opts.settingsText, why)) return Fail(arg, v, why.c_str());
+            opts.loadSettings = v;
         }
     }
     return true;

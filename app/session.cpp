@@ -49,6 +49,9 @@ constexpr CodeName kCapabilityNames[] = {
     {ICAP_YRESOLUTION, "ICAP_YRESOLUTION"},
     {ICAP_BITDEPTH, "ICAP_BITDEPTH"},
     {ICAP_SUPPORTEDSIZES, "ICAP_SUPPORTEDSIZES"},
+    {ICAP_XFERMECH, "ICAP_XFERMECH"},
+    {ICAP_EXTIMAGEINFO, "ICAP_EXTIMAGEINFO"},
+    {ICAP_PIXELFLAVOR, "ICAP_PIXELFLAVOR"},
 };
 
 // ---- Watchdog: busySince is 0 while no call is running, else GetTickCount at its start (| 1).
@@ -221,4 +224,59 @@ bool CloseSource(Session &s, TW_IDENTITY &source) {
     TW_UINT16 rc = Call(s, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source);
     printf("closed: rc %u\n", rc);
     return rc == TWRC_SUCCESS;
+}
+
+int LoadSettings(Session &s, TW_IDENTITY &source, const Options &opts) {
+    // The source reads the text in place until its zero byte; the block stays the application's.
+    const std::string &text = opts.settingsText;
+    HGLOBAL h = GlobalAlloc(GHND, text.size() + 1);
+    if (!h) {
+        fprintf(stderr, "twacq: out of memory for the settings of %s\n", opts.loadSettings.c_str());
+        return kExitRefused;
+    }
+    memcpy(GlobalLock(h), text.c_str(), text.size() + 1);
+    GlobalUnlock(h);
+    TW_CUSTOMDSDATA data{static_cast<TW_UINT32>(text.size() + 1), h};
+    const TW_UINT16 rc = Call(s, &source, DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, &data);
+    GlobalFree(h);
+    if (rc != TWRC_SUCCESS) {
+        fprintf(stderr, "twacq: the source refused the settings of %s (DAT_CUSTOMDSDATA MSG_SET): rc %u, condition code %s\n",
+                opts.loadSettings.c_str(), rc, ConditionText(Status(s, &source)).c_str());
+        return kExitRefused;
+    }
+    printf("settings: loaded %s (%lu bytes)\n", opts.loadSettings.c_str(), static_cast<unsigned long>(text.size()));
+    return kExitOk;
+}
+
+int SaveSettings(Session &s, TW_IDENTITY &source, const std::string &path) {
+    TW_CUSTOMDSDATA data{};
+    const TW_UINT16 rc = Call(s, &source, DG_CONTROL, DAT_CUSTOMDSDATA, MSG_GET, &data);
+    if (rc != TWRC_SUCCESS || !data.hData) {
+        fprintf(stderr, "twacq: the source did not give its settings (DAT_CUSTOMDSDATA MSG_GET): rc %u, condition code %s\n",
+                rc, ConditionText(Status(s, &source)).c_str());
+        if (data.hData) GlobalFree(data.hData);
+        return kExitRefused;
+    }
+    // The text ends at its zero byte or at InfoLength, whichever comes first, and never past the
+    // block the source handed over.
+    const SIZE_T block = GlobalSize(data.hData);
+    const auto *text = static_cast<const char *>(GlobalLock(data.hData));
+    std::string saved;
+    if (text) saved.assign(text, strnlen(text, data.InfoLength < block ? data.InfoLength : block));
+    GlobalUnlock(data.hData);
+    GlobalFree(data.hData);
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD wrote = 0;
+    const bool ok = f != INVALID_HANDLE_VALUE &&
+                    WriteFile(f, saved.data(), static_cast<DWORD>(saved.size()), &wrote, nullptr) && wrote == saved.size();
+    const DWORD error = GetLastError();
+    if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    if (!ok) {
+        fprintf(stderr, "twacq: cannot write the settings to %s (error %lu)\n", path.c_str(),
+                static_cast<unsigned long>(error));
+        if (f != INVALID_HANDLE_VALUE) DeleteFileA(path.c_str());
+        return kExitOutput;
+    }
+    printf("settings: saved %s (%lu bytes)\n", path.c_str(), static_cast<unsigned long>(saved.size()));
+    return kExitOk;
 }

@@ -1,10 +1,13 @@
 // twacq: a command-line TWAIN application to scan with. It loads the TWAIN manager
 // (TWAIN_32.DLL), opens it with a hidden parent window, picks a source by name, sets what the
-// command line asks for, scans without the source's dialog and writes every page as a .bmp file.
+// command line asks for, scans without the source's dialog and writes every page as a .bmp file
+// (or .png, or a frame of one .tif), listing the bar codes the source read on it.
 //
 //   twacq [--list] [--source NAME] [--out DIR] [--pixeltype bw|gray|palette|rgb] [--bitdepth N]
 //         [--resolution DPI] [--frame L,T,R,B | --page letter|legal|a4|a5] [--feeder | --flatbed]
 //         [--duplex] [--count N] [--indicators on|off] [--timeout SECONDS]
+//         [--mech native|memory|file] [--format bmp|png|tiff]
+//         [--save-settings FILE] [--load-settings FILE]
 //
 // twacq --help explains each option. The output is one line per setting and per page and a
 // summary line (pages, bytes, seconds, pages per second); errors go to stderr.
@@ -25,12 +28,15 @@ namespace {
 
 int RunWithSource(Session &s, TW_IDENTITY &source, const Options &opts) {
     if (!OpenSource(s, source)) return kExitOpen;
-    int result = kExitOk;
-    if (opts.list) {
+    // Saved settings come first so that the command line's own settings win over them.
+    int result = opts.loadSettings.empty() ? kExitOk : LoadSettings(s, source, opts);
+    if (result == kExitOk && opts.list) {
         PrintCapabilities(s, source);
-    } else {
+        if (!opts.saveSettings.empty()) result = SaveSettings(s, source, opts.saveSettings);
+    } else if (result == kExitOk) {
         std::string folder;
         result = Negotiate(s, source, opts);
+        if (result == kExitOk && !opts.saveSettings.empty()) result = SaveSettings(s, source, opts.saveSettings);
         if (result == kExitOk && !PrepareOutput(opts, folder)) result = kExitOutput;
         if (result == kExitOk) result = Acquire(s, source, opts, folder);
         // A folder of twacq's own naming that got no page is not left behind (removing fails

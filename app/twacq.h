@@ -23,6 +23,10 @@ enum ExitCode : int {
     kExitUsage = 9,       // bad command line
 };
 
+// How the pages are written: the source's own .bmp bytes, a .png per page, or one multi-page
+// .tif for the run.
+enum class PageFormat { kBmp, kPng, kTiff };
+
 struct Options {
     std::string source = "JEX Virtual Scanner";  // ProductName as the manager lists it
     bool list = false;
@@ -39,6 +43,11 @@ struct Options {
     int count = -1;          // CAP_XFERCOUNT; -1 all pages
     int indicators = -1;     // 1 on, 0 off
     int timeoutSeconds = 60;
+    int mech = -1;                // TWSX_*; -1: leave the source's (native unless a saved setting says)
+    PageFormat format = PageFormat::kBmp;
+    std::string saveSettings;     // file for the source's settings text (DAT_CUSTOMDSDATA)
+    std::string loadSettings;     // file read at parse time into settingsText
+    std::string settingsText;     // the text to hand to the source before negotiation
 };
 
 // Fills opts from argv; on a mistake prints it to stderr and returns false.
@@ -51,6 +60,7 @@ struct Session {
     HWND parent = nullptr;  // hidden, owned by this thread; the manager posts its notifications here
     TW_IDENTITY app{};
     bool open = false;      // MSG_OPENDSM succeeded
+    bool extImageInfo = false;  // ICAP_EXTIMAGEINFO was accepted: bar codes can be asked per page
 };
 
 // Ends the process with kExitTimeout when one call into the manager or the source takes longer
@@ -75,9 +85,56 @@ bool OpenSource(Session &s, TW_IDENTITY &source);
 void PrintCapabilities(Session &s, TW_IDENTITY &source);
 bool CloseSource(Session &s, TW_IDENTITY &source);
 
+// The source's settings as one text (DAT_CUSTOMDSDATA): handed over from opts.settingsText, and
+// fetched into a file. Each returns kExitOk or the exit code after printing why.
+int LoadSettings(Session &s, TW_IDENTITY &source, const Options &opts);
+int SaveSettings(Session &s, TW_IDENTITY &source, const std::string &path);
+
 // Sets what the command line asks for, in an order where each setting holds for the next (the
 // resolution before the frame, which the source keeps in pixels). Returns kExitOk or kExitRefused.
 int Negotiate(Session &s, TW_IDENTITY &source, const Options &opts);
+// The current value of a capability answered as a one-value container.
+bool CurrentValue(Session &s, TW_IDENTITY &source, TW_UINT16 cap, TW_UINT32 &value);
+
+// Pages written through the Windows Imaging Component: a .png per page, or every page of a run as
+// a frame of one .tif. Gray pages go as gray levels; otherwise the DIB's pixel format (1, 4, 8 bits
+// indexed with its colour table, 24 bits BGR) where the encoder takes it, else 24-bit colour.
+class ImageFile {
+public:
+    ImageFile() = default;
+    ~ImageFile();
+    ImageFile(const ImageFile &) = delete;
+    ImageFile &operator=(const ImageFile &) = delete;
+    bool Create(const std::string &path, PageFormat format, std::string &why);
+    // converted: the frame went in as 24-bit colour because the encoder refused the DIB's format.
+    bool AddPage(HGLOBAL dib, double dpiX, double dpiY, bool &converted, std::string &why);
+    // Writes the file out; false (and the file removed) on failure. Without Commit nothing stays.
+    bool Commit(std::string &why);
+    // Lets go of an unfinished file and removes it.
+    void Discard();
+    int Frames() const { return frames_; }
+
+private:
+    void Release();
+    std::string path_;
+    void *factory_ = nullptr;  // IWICImagingFactory
+    void *stream_ = nullptr;   // IWICStream
+    void *encoder_ = nullptr;  // IWICBitmapEncoder
+    int frames_ = 0;
+};
+
+// A packed DIB as its header describes it, checked against the block's size.
+struct DibLayout {
+    LONG width, height;
+    bool bottomUp;
+    WORD bits;
+    DWORD colours;      // entries of the colour table
+    DWORD pixelOffset;  // from the header's start: info header, masks and colour table
+    DWORD rowBytes;
+    DWORD dibBytes;     // header, table and pixels
+    bool plainRgb;      // BI_RGB: rows as they are, no masks, no compression
+};
+bool MeasureDib(const BYTE *base, SIZE_T have, DibLayout &d, std::string &why);
 
 // Creates the page folder (opts.outDir, or a new "scans" folder); fills its full path.
 bool PrepareOutput(const Options &opts, std::string &folder);

@@ -1,6 +1,8 @@
 // End to end through Wine's TWAIN manager: the source installed as the manager expects it, and
 // the command-line application listing it, selecting it and scanning pages of the test's own
 // through the kit's folder scanner into .bmp files that are compared pixel for pixel.
+#include <wincodec.h>
+
 #include <cstdio>
 
 #include "dstest.h"
@@ -214,6 +216,7 @@ protected:
         }
         DeleteFileA((root_ + "\\profile.ini").c_str());
         DeleteFileA((root_ + "\\settings.ini").c_str());
+        for (const char *name : {"\\saved.txt", "\\mine.bmp", "\\theirs.bmp"}) DeleteFileA((root_ + name).c_str());
         RemoveDirectoryA(root_.c_str());
     }
     // A feeder (and flatbed) scanner at 100 and 200 dpi whose pages are the files of folder.
@@ -309,6 +312,9 @@ TEST_F(OwnPages, RefusalsEndWithTheirExitCode) {
         {__LINE__, "--feeder --flatbed",                  false, 0,        9, "one of --feeder and --flatbed"},
         {__LINE__, "--count",                             false, 0,        9, "needs a value"},
         {__LINE__, "--scan-faster",                       false, 0,        9, "unknown option"},
+        {__LINE__, "--mech tape",                         false, 0,        9, "--mech tape: native, memory or file"},
+        {__LINE__, "--format jpeg",                       false, 0,        9, "--format jpeg: bmp, png or tiff"},
+        {__LINE__, "--load-settings C:\\no\\such.txt",    false, 0,        9, "cannot open the file"},
         {__LINE__, "--resolution 150",                    false, 0,        4, "refused ICAP_XRESOLUTION (0x1118) = 150"},
         {__LINE__, "--pixeltype gray --bitdepth 2",       false, 0,        4, "refused ICAP_BITDEPTH (0x112b) = 2"},
         {__LINE__, "--resolution 100 --frame 0,0,30,30",  false, 0,        4, "(DAT_IMAGELAYOUT): rc 1, condition code 10"},
@@ -327,6 +333,229 @@ TEST_F(OwnPages, RefusalsEndWithTheirExitCode) {
         }
         EXPECT_EQ(GetFileAttributesA((out_ + "\\page0001.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
     }
+}
+
+// The page files of out_ named page0001.bmp ... as long as they follow on, read and removed.
+std::vector<std::string> TakePages(const std::string &folder, const char *extension) {
+    std::vector<std::string> files;
+    for (int n = 1;; ++n) {
+        char name[32];
+        snprintf(name, sizeof name, "\\page%04d.%s", n, extension);
+        const std::string path = folder + name;
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return files;
+        files.push_back(ReadFileText(path));
+        DeleteFileA(path.c_str());
+    }
+}
+
+std::string PixelBytes(const std::string &bmp) {
+    BITMAPFILEHEADER fh{};
+    if (bmp.size() < sizeof fh) return {};
+    memcpy(&fh, bmp.data(), sizeof fh);
+    return fh.bfOffBits < bmp.size() ? bmp.substr(fh.bfOffBits) : std::string{};
+}
+
+// Until the source carries out a mechanism, twacq says which triplet it refused and stops.
+bool SourceLacks(int code, const std::string &out, const char *triplet) {
+    return code == 7 && out.find(std::string("(") + triplet + "): rc 1, condition code 9 TWCC_BADPROTOCOL") !=
+                            std::string::npos;
+}
+
+struct MechRow {
+    int line;
+    const char *args;
+};
+
+// Native, memory and file transfer of the same pages give the same files: the pixels byte for
+// byte and the colours each pixel shows.
+TEST_F(OwnPages, EveryMechanismWritesTheSamePages) {
+    UseProfile(pages_);
+    const std::string frame = " --feeder --resolution 100 --frame 0,0,1.25,0.75 --indicators off ";
+    static const MechRow rows[] = {
+        {__LINE__, "--pixeltype rgb --bitdepth 24"},
+        {__LINE__, "--pixeltype gray --bitdepth 8"},
+        {__LINE__, "--pixeltype gray --bitdepth 4"},
+    };
+    const struct {
+        const char *mech, *triplet;
+    } mechs[] = {{"native", ""}, {"memory", "DAT_SETUPMEMXFER"}, {"file", "DAT_SETUPFILEXFER"}};
+    std::string lacking;
+    for (const MechRow &row : rows) {
+        std::vector<std::string> native;
+        for (const auto &m : mechs) {
+            SCOPED_TRACE(testing::Message() << "row of line " << row.line << ": " << row.args << " --mech " << m.mech);
+            std::string out;
+            const int code = Twacq(frame + row.args + " --mech " + m.mech, &out);
+            if (*m.triplet && SourceLacks(code, out, m.triplet)) {
+                lacking += std::string(" ") + m.mech;
+                EXPECT_EQ(TakePages(out_, "bmp").size(), 0u);
+                continue;
+            }
+            ASSERT_EQ(code, 0) << out;
+            EXPECT_NE(out.find("scanned: 2 pages"), std::string::npos) << out;
+            const std::vector<std::string> files = TakePages(out_, "bmp");
+            ASSERT_EQ(files.size(), 2u) << out;
+            if (native.empty()) {
+                native = files;
+                continue;
+            }
+            for (size_t i = 0; i < files.size(); ++i) {
+                SCOPED_TRACE(testing::Message() << "page " << i + 1);
+                EXPECT_EQ(files[i].size(), native[i].size());
+                EXPECT_TRUE(PixelBytes(files[i]) == PixelBytes(native[i]));
+                const std::string mine = root_ + "\\mine.bmp", theirs = root_ + "\\theirs.bmp";
+                FILE *f = fopen(mine.c_str(), "wb");
+                ASSERT_TRUE(f);
+                fwrite(files[i].data(), 1, files[i].size(), f);
+                fclose(f);
+                f = fopen(theirs.c_str(), "wb");
+                ASSERT_TRUE(f);
+                fwrite(native[i].data(), 1, native[i].size(), f);
+                fclose(f);
+                Picture a, b;
+                std::string why;
+                EXPECT_TRUE(ReadBmp(mine, a, why)) << why;
+                EXPECT_TRUE(ReadBmp(theirs, b, why)) << why;
+                DeleteFileA(mine.c_str());
+                DeleteFileA(theirs.c_str());
+                EXPECT_TRUE(a.px == b.px && a.width == b.width) << "the colours differ";
+            }
+        }
+    }
+    if (!lacking.empty()) GTEST_SKIP() << "the source refuses transfer by" << lacking << " (TWCC_BADPROTOCOL)";
+}
+
+// Every frame of an image file decoded through the imaging component as 32-bit BGRA (the target
+// Wine's converter reaches from every format), with the
+// horizontal resolution of the first.
+bool DecodeImage(const std::string &path, std::vector<Picture> &frames, double &dpi, std::string &why) {
+    frames.clear();
+    IWICImagingFactory *factory = nullptr;
+    IWICBitmapDecoder *decoder = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                  reinterpret_cast<void **>(&factory));
+    std::wstring wide(path.begin(), path.end());
+    if (SUCCEEDED(hr))
+        hr = factory->CreateDecoderFromFilename(wide.c_str(), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                &decoder);
+    if (FAILED(hr)) why = "the decoder";
+    UINT count = 0;
+    if (SUCCEEDED(hr)) hr = decoder->GetFrameCount(&count);
+    for (UINT i = 0; SUCCEEDED(hr) && i < count; ++i) {
+        IWICBitmapFrameDecode *frame = nullptr;
+        IWICBitmapSource *bgr = nullptr;
+        hr = decoder->GetFrame(i, &frame);
+        if (FAILED(hr)) why = "the frame";
+        if (SUCCEEDED(hr) && i == 0) {
+            double dpiY = 0;
+            hr = frame->GetResolution(&dpi, &dpiY);
+            if (FAILED(hr)) why = "the resolution";
+        }
+        const char *step = "the conversion to 32-bit BGRA";
+        if (SUCCEEDED(hr)) {
+            hr = WICConvertBitmapSource(GUID_WICPixelFormat32bppBGRA, frame, &bgr);
+            if (FAILED(hr)) why = step;
+        }
+        UINT w = 0, h = 0;
+        if (SUCCEEDED(hr)) hr = bgr->GetSize(&w, &h);
+        const UINT stride = w * 4;
+        std::vector<BYTE> data(static_cast<size_t>(stride) * h);
+        if (SUCCEEDED(hr)) hr = bgr->CopyPixels(nullptr, stride, static_cast<UINT>(data.size()), data.data());
+        if (FAILED(hr) && why.empty()) why = "the pixels";
+        if (SUCCEEDED(hr)) {
+            Picture p{static_cast<LONG>(w), static_cast<LONG>(h), {}};
+            for (UINT y = 0; y < h; ++y)
+                for (UINT x = 0; x < w; ++x) {
+                    const BYTE *q = &data[y * stride + x * 4];
+                    p.px.push_back({q[2], q[1], q[0]});
+                }
+            frames.push_back(p);
+        }
+        if (bgr) bgr->Release();
+        if (frame) frame->Release();
+    }
+    if (decoder) decoder->Release();
+    if (factory) factory->Release();
+    char code[16];
+    snprintf(code, sizeof code, "%#lx", static_cast<unsigned long>(hr));
+    if (FAILED(hr)) why = "decoding failed" + (why.empty() ? "" : " at " + why) + " with HRESULT " + code;
+    return SUCCEEDED(hr);
+}
+
+// The PNG pages and the frames of the run's TIFF show the pixels of the .bmp pages of the same
+// scan, at the scan's resolution, and no .bmp is left beside them.
+TEST_F(OwnPages, PngAndTiffPagesAreTheBmpPages) {
+    UseProfile(pages_);
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const std::string frame = " --feeder --resolution 100 --frame 0,0,1.25,0.75 --indicators off ";
+    static const MechRow rows[] = {
+        {__LINE__, "--pixeltype rgb --bitdepth 24"},
+        {__LINE__, "--pixeltype gray --bitdepth 8"},
+        {__LINE__, "--pixeltype gray --bitdepth 4"},
+    };
+    for (const MechRow &row : rows) {
+        SCOPED_TRACE(testing::Message() << "row of line " << row.line << ": " << row.args);
+        std::string out;
+        ASSERT_EQ(Twacq(frame + row.args, &out), 0) << out;
+        std::vector<Picture> bmp;
+        for (int n = 1; n <= 2; ++n) {
+            char name[32];
+            snprintf(name, sizeof name, "\\page%04d.bmp", n);
+            Picture p;
+            std::string why;
+            ASSERT_TRUE(ReadBmp(out_ + name, p, why)) << why;
+            bmp.push_back(p);
+        }
+        TakePages(out_, "bmp");
+
+        ASSERT_EQ(Twacq(frame + row.args + " --format png", &out), 0) << out;
+        EXPECT_EQ(out.find("as 24-bit colour"), std::string::npos) << "the encoder refused the page's format\n" << out;
+        for (int n = 1; n <= 2; ++n) {
+            char name[32];
+            snprintf(name, sizeof name, "\\page%04d.png", n);
+            std::vector<Picture> got;
+            double dpi = 0;
+            std::string why;
+            ASSERT_TRUE(DecodeImage(out_ + name, got, dpi, why)) << name << ": " << why;
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_NEAR(dpi, 100.0, 0.5) << name;
+            EXPECT_TRUE(got[0].px == bmp[n - 1].px && got[0].width == kWidth) << name;
+            DeleteFileA((out_ + name).c_str());
+        }
+        EXPECT_EQ(TakePages(out_, "bmp").size(), 0u);
+
+        ASSERT_EQ(Twacq(frame + row.args + " --format tiff", &out), 0) << out;
+        EXPECT_NE(out.find("pages.tif: 2 pages"), std::string::npos) << out;
+        EXPECT_NE(out.find("page 2: 125 x 75"), std::string::npos) << out;
+        std::vector<Picture> got;
+        double dpi = 0;
+        std::string why;
+        const std::string tif = out_ + "\\pages.tif";
+        ASSERT_TRUE(DecodeImage(tif, got, dpi, why)) << why;
+        DeleteFileA(tif.c_str());
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_NEAR(dpi, 100.0, 0.5);
+        for (size_t i = 0; i < got.size(); ++i) EXPECT_TRUE(got[i].px == bmp[i].px) << "frame " << i + 1;
+    }
+    CoUninitialize();
+}
+
+// Settings saved after negotiation come back through --load-settings before it.
+TEST_F(OwnPages, SavedSettingsLoadBack) {
+    UseProfile(pages_);
+    const std::string file = root_ + "\\saved.txt";
+    std::string out;
+    const int code = Twacq("--list --save-settings \"" + file + "\"", &out);
+    if (code == 4 && out.find("(DAT_CUSTOMDSDATA MSG_GET): rc 1, condition code 9") != std::string::npos) {
+        EXPECT_EQ(GetFileAttributesA(file.c_str()), INVALID_FILE_ATTRIBUTES);
+        GTEST_SKIP() << "the source does not give its settings (TWCC_BADPROTOCOL)";
+    }
+    ASSERT_EQ(code, 0) << out;
+    const std::string saved = ReadFileText(file);
+    EXPECT_EQ(saved.rfind("Version=1.78:", 0), 0u) << saved;
+    EXPECT_EQ(Twacq("--list --load-settings \"" + file + "\"", &out), 0) << out;
+    EXPECT_NE(out.find("settings: loaded"), std::string::npos) << out;
+    DeleteFileA(file.c_str());
 }
 
 }  // namespace
