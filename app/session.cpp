@@ -66,7 +66,9 @@ Watchdog g_watch;  // plain data, zero-initialised; set by StartWatchdog, cleare
 DWORD WINAPI WatchdogThread(void *) {
     while (WaitForSingleObject(g_watch.stop, 250) == WAIT_TIMEOUT) {
         const DWORD since = static_cast<DWORD>(InterlockedCompareExchange(&g_watch.busySince, 0, 0));
-        if (since && GetTickCount() - since > g_watch.limitMs) {
+        // The start is rounded up to odd, so a call that began this very millisecond can read as
+        // starting one tick ahead: elapsed time is signed.
+        if (since && static_cast<LONG>(GetTickCount() - since) > static_cast<LONG>(g_watch.limitMs)) {
             fprintf(stderr, "twacq: the source has not answered for %lu s (a dialog waiting for an answer, or a "
                             "stopped scanner); giving up\n",
                     static_cast<unsigned long>(g_watch.limitMs / 1000));
