@@ -287,6 +287,7 @@ TEST(FileXfer, BadNamesAndTheResetOfARun) {
     lstrcpyA(f.FileName, missing.c_str());
     ASSERT_EQ(s.SetupFile(MSG_SET, &f), TWRC_SUCCESS);
     EXPECT_TRUE(s.Set(ICAP_XFERMECH, TWTY_UINT16, TWSX_FILE).ok());
+    EXPECT_TRUE(s.Set(CAP_FEEDERENABLED, TWTY_BOOL, FALSE).ok());  // the flatbed keeps its page
     ASSERT_EQ(s.Enable(), TWRC_SUCCESS);
     EXPECT_EQ(s.kit.src().Call(&s.app, DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
     EXPECT_EQ(s.kit.src().Status(&s.app), TWCC_OPERATIONERROR);
@@ -298,7 +299,6 @@ TEST(FileXfer, BadNamesAndTheResetOfARun) {
     WriteText(path, "old");
     lstrcpyA(f.FileName, path.c_str());
     ASSERT_EQ(s.SetupFile(MSG_SET, &f), TWRC_SUCCESS);
-    EXPECT_TRUE(s.Set(CAP_FEEDERENABLED, TWTY_BOOL, FALSE).ok());  // the feeder's one page is gone
     ASSERT_EQ(s.Enable(), TWRC_SUCCESS);
     s.Pending(MSG_RESET);
     EXPECT_EQ(s.rc, TWRC_SUCCESS);
