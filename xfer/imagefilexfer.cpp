@@ -65,16 +65,9 @@ TW_UINT16 DatImageFileXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF) {
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEFILEXFER returns TWRC_CANCEL");
         return TWRC_CANCEL;
     }
-    gPage.XferState = 7;
-    gPage.bNeedNewPage = TRUE;
-    SdkPrint(kLogTwain, "Scan a page!");
-    const LONG r = ScanPageToJexm(260);
-    SdkPrint(kLogTwain, "Store page into bitmap");
     HGLOBAL dib = nullptr;
     TW_UINT16 why = TWCC_LOWMEMORY;
-    if (r == 0) dib = JexmToDib(gPage.hPageJexm, gPage.hPageZone, &why);
-    gPage.bXferInProgress = FALSE;
-    FreeHeldPage();
+    const LONG r = ScanPageToDib(&dib, &why);
     // A failed scan stops the run too, but it is reported as the failure it is.
     if (r == JEX_ERR_CANCEL || (r == 0 && gState.bCancelScanning)) {
         if (dib) GlobalFree(dib);

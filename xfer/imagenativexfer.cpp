@@ -26,16 +26,9 @@ TW_UINT16 DatImageNativeXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGENATIVEXFER returns TWRC_CANCEL");
         return TWRC_CANCEL;
     }
-    gPage.XferState = 7;
-    gPage.bNeedNewPage = TRUE;
-    SdkPrint(kLogTwain, "Scan a page!");
-    const LONG r = ScanPageToJexm(260);
-    SdkPrint(kLogTwain, "Store page into bitmap");
     HGLOBAL dib = nullptr;
     TW_UINT16 why = TWCC_LOWMEMORY;
-    if (r == 0) dib = JexmToDib(gPage.hPageJexm, gPage.hPageZone, &why);
-    gPage.bXferInProgress = FALSE;
-    FreeHeldPage();
+    const LONG r = ScanPageToDib(&dib, &why);
 
     // A failed scan also stops the run (it sets the cancel flag), but it is reported as the
     // failure it is; only a cancel by the user, or one during a scan that worked, is a cancel.

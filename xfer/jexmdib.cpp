@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cap/capstate.h"
+#include "sdkprint/sdkprint.h"
 #include "twain/driver.h"
 #include "twain/state.h"
 #include "xfer/pagestate.h"
@@ -141,4 +142,18 @@ HGLOBAL JexmToDib(HJEXM image, HJEXMZONE zone, TW_UINT16 *failure) {
     }
     why = TWCC_SUCCESS;
     return dib;
+}
+
+LONG ScanPageToDib(HGLOBAL *dib, TW_UINT16 *failure) {
+    gPage.XferState = 7;
+    gPage.bNeedNewPage = TRUE;
+    SdkPrint(kLogTwain, "Scan a page!");
+    const LONG r = ScanPageToJexm(260);
+    SdkPrint(kLogTwain, "Store page into bitmap");
+    *dib = nullptr;
+    *failure = TWCC_LOWMEMORY;
+    if (r == 0) *dib = JexmToDib(gPage.hPageJexm, gPage.hPageZone, failure);
+    gPage.bXferInProgress = FALSE;
+    FreeHeldPage();
+    return r;
 }

@@ -65,6 +65,9 @@ LONG JexmSetupFormat(LONG kind, WORD *invert, LONG *rowBytes, LONG *format, WORD
 // failure, when given, tells why there is none: TWCC_LOWMEMORY, or TWCC_OPERATIONERROR for a
 // layout a DIB cannot hold or rows that could not be read.
 HGLOBAL JexmToDib(HJEXM image, HJEXMZONE zone, TW_UINT16 *failure = nullptr);
+// A transfer's page as a DIB: scans it (or takes the held one), converts it and lets the page go.
+// Returns the scan's result; *dib is null when there is none, with *failure telling why.
+LONG ScanPageToDib(HGLOBAL *dib, TW_UINT16 *failure);
 // Writes a packed DIB as a Windows bitmap file: 0, -4515 (no DIB, or no file) or -4512 (a write
 // failed; nothing is left of the file).
 LONG WriteDIB(const char *name, HGLOBAL dib);
