@@ -36,6 +36,8 @@ void FreeWorkingText() {
 // byte fit. A missing text, name or value adds nothing.
 bool Append(const char *name, const char *value) {
     if (!gWorking.text || !name || !value) return true;
+    // A text borrowed from the application (while it is read back) is never grown or freed here.
+    if (gWorking.capacity == 0) return false;
     const SIZE_T nameLength = strlen(name), valueLength = strlen(value);
     const SIZE_T needed = gWorking.length + nameLength + valueLength + 3;
     if (needed >= gWorking.capacity) {

@@ -25,13 +25,13 @@ static_assert(sizeof(DriverMessageRecord) == 20);
 }  // namespace
 
 TW_UINT16 DatDriverMessage(TW_IDENTITY *, TW_UINT16 msg, TW_MEMREF pData) {
-    // Without a driver there is nobody to answer, and the result field would be left undefined.
-    if (!DriverLoaded())
-        return LogFailure("DG_CONTROL 0x8001 returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR", TWCC_SEQERROR);
     if (msg != MSG_DRIVERMESSAGE) {
         gState.ConditionCode = TWCC_BADPROTOCOL;
         return TWRC_FAILURE;
     }
+    // Without a driver there is nobody to answer, and the result field would be left undefined.
+    if (!DriverLoaded())
+        return LogFailure("DG_CONTROL 0x8001 returns TWRC_FAILURE with Condition Code==TWCC_SEQERROR", TWCC_SEQERROR);
     auto *record = static_cast<DriverMessageRecord *>(pData);
     if (!record || IsBadWritePtr(record, sizeof *record))
         return LogFailure("DG_CONTROL 0x8001 returns TWRC_FAILURE with Condition Code==TWCC_BADVALUE", TWCC_BADVALUE);

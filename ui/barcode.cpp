@@ -56,9 +56,10 @@ LONG CallSelf(JEXLIBRECORD *record, LONG message, LONG tag, LONG value) {
     return entry ? entry(record->words[2], message, tag, value) : -4510;
 }
 
+// Every entry goes back to its empty values too, so nothing of the last page can be read as
+// this one's.
 void EmptyList() {
-    BarData.cleared = 0;
-    FreeBarData();
+    ResetBarData();
     gPage.PatchCodes.count = 0;
 }
 

@@ -42,8 +42,7 @@ void NotAvailable(TW_INFO &info) {
 }
 
 // One value per code. With at most one code the value of the first entry stands in Item itself
-// (without codes that entry may still hold the previous page's first code: only the type is
-// answered as unknown then); with more, Item is
+// (without codes that is the empty entry's value); with more, Item is
 // a zero-filled movable block of 6 bytes a code (applications written for this source size their
 // reads so), the values in its first 4 bytes a code. The application frees the block.
 void PutNumbers(TW_INFO &info, TW_UINT16 type, Field field, int count) {
@@ -90,7 +89,9 @@ void PutTexts(TW_INFO &info, int count) {
             const char *source = text.as<const char>();
             const size_t length = strnlen(source, text.size() < step ? text.size() : step);
             memcpy(slots + i * step, source, length);
-            SdkPrint(kLogTwain, "barcode text==%.*s", static_cast<int>(length), source);
+            char shown[257];
+            lstrcpynA(shown, source, static_cast<int>(length < sizeof shown ? length + 1 : sizeof shown));
+            SdkPrint(kLogTwain, "barcode text==%s", shown);
         }
         GlobalUnlock(block);
     }
@@ -104,7 +105,7 @@ void Answer(TW_INFO &info, int count) {
     }
     switch (info.InfoID) {
     case TWEI_BARCODECOUNT:
-        SdkPrint(kLogTwainApi, "BarData->count==%d", count);
+        SdkPrint(kLogTwain, "BarData->count==%d", count);
         info.ItemType = TWTY_INT32;
         info.NumItems = 1;
         info.Item = static_cast<TW_UINT32>(count);

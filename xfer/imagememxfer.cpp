@@ -38,8 +38,9 @@ bool ReadStrip(BYTE *buffer, DWORD bytes, const LONG rect[4], LONG rowBytes, LON
     return r == 0;
 }
 
-// Fills the application's buffer by its memory flags.
-TW_UINT16 FillBuffer(TW_IMAGEMEMXFER *xfer, const LONG rect[4], LONG rowBytes, LONG format) {
+// The application's buffer, before anything is written into its structure: one memory flag, and
+// a pointer or handle that holds Length bytes (a handle's own block size bounds it).
+TW_UINT16 CheckBuffer(const TW_IMAGEMEMXFER *xfer) {
     const TW_UINT32 flags = xfer->Memory.Flags & (TWMF_POINTER | TWMF_HANDLE);
     if (flags != TWMF_POINTER && flags != TWMF_HANDLE) {
         SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER called with bad parameters!  aborting");
@@ -48,29 +49,37 @@ TW_UINT16 FillBuffer(TW_IMAGEMEMXFER *xfer, const LONG rect[4], LONG rowBytes, L
     const DWORD length = xfer->Memory.Length;
     if (flags == TWMF_HANDLE) {
         HGLOBAL handle = static_cast<HGLOBAL>(xfer->Memory.TheMem);
-        // The block's own size bounds what is written, whatever Length claims.
-        const SIZE_T size = handle ? GlobalSize(handle) : 0;
-        if (size < length || size < xfer->BytesWritten) return OperationError();
+        return handle && GlobalSize(handle) >= length ? TWRC_SUCCESS : OperationError();
+    }
+    void *p = xfer->Memory.TheMem;
+    return p && !IsBadWritePtr(p, length) ? TWRC_SUCCESS : OperationError();
+}
+
+// Fills the application's buffer by its memory flags (CheckBuffer has passed it).
+TW_UINT16 FillBuffer(TW_IMAGEMEMXFER *xfer, const LONG rect[4], LONG rowBytes, LONG format) {
+    const DWORD length = xfer->Memory.Length;
+    const bool rows = xfer->Rows > 0;
+    if (xfer->Memory.Flags & TWMF_HANDLE) {
+        HGLOBAL handle = static_cast<HGLOBAL>(xfer->Memory.TheMem);
         auto *p = static_cast<BYTE *>(GlobalLock(handle));
         if (!p) return OperationError();
         memset(p, 0, length);
-        const bool ok = ReadStrip(p, length, rect, rowBytes, format);
+        const bool ok = !rows || ReadStrip(p, length, rect, rowBytes, format);
         GlobalUnlock(handle);
         return ok ? TWRC_SUCCESS : OperationError();
     }
     auto *p = static_cast<BYTE *>(xfer->Memory.TheMem);
-    if (!p || IsBadWritePtr(p, length)) return OperationError();
     const UINT_PTR first = reinterpret_cast<UINT_PTR>(p), end = first + length;
     if ((first >> 16) != (end >> 16)) {
         // Such a buffer receives the rows and nothing else: the library is told it holds just
         // the bytes written, so the rest of it is left as the application had it.
         SdkPrint(kLogTwain, "%s", "Warning!!! address cross offset boundry\n");
-        return ReadStrip(p, xfer->BytesWritten, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
+        return !rows || ReadStrip(p, xfer->BytesWritten, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
     }
     memset(p, 0, length);
     SdkPrint(kLogTwain, "Lines %ld, %d, %d, %d, %d, %lx", gPage.nLinesSent, rect[0], rect[2], rect[1], rect[3],
              format);
-    return ReadStrip(p, length, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
+    return !rows || ReadStrip(p, length, rect, rowBytes, format) ? TWRC_SUCCESS : OperationError();
 }
 
 }  // namespace
@@ -127,6 +136,7 @@ TW_UINT16 DatImageMemXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
     const LONG rowBytes = layout.rowBytes;
     LONG format = layout.format;
     const WORD entries = layout.entries;
+    if (const TW_UINT16 rc = CheckBuffer(xfer); rc != TWRC_SUCCESS) return rc;
     const LONG width = gPage.PageInfo.ImageWidth, length = gPage.PageInfo.ImageLength;
     LONG rows = static_cast<LONG>(xfer->Memory.Length / static_cast<DWORD>(rowBytes));
     if (gPage.nLinesSent + rows > length) rows = length - gPage.nLinesSent;
@@ -144,9 +154,7 @@ TW_UINT16 DatImageMemXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
         if (!palette.Build(gPage.hPageJexm, entries)) return OperationError();
         format |= reinterpret_cast<LONG>(palette.palette);
     }
-    if (rows > 0) {
-        if (const TW_UINT16 rc = FillBuffer(xfer, rect, rowBytes, format); rc != TWRC_SUCCESS) return rc;
-    }
+    if (const TW_UINT16 rc = FillBuffer(xfer, rect, rowBytes, format); rc != TWRC_SUCCESS) return rc;
     gPage.nLinesSent += rows;
     if (gPage.nLinesSent >= length) {
         gPage.bXferInProgress = FALSE;

@@ -15,6 +15,9 @@ TW_UINT32 PreferredSize() {
     if (width <= 0 || bits <= 0) return kProposed;
     int64_t row = width * bits / 8;
     if (row <= 0) row = 1;
+    // One-sample rows are delivered padded to 4 bytes: a proposal must hold one such row.
+    const int64_t padded = gPage.PageInfo.SamplesPerPixel == 1 ? (width * bits + 31) / 32 * 4 : row;
+    if (kProposed - kProposed % row < padded) row = padded;
     // A row wider than the proposal: one row, which MaxBufSize (twice it) must still hold.
     if (row > kProposed) return row > 0x3FFFFFFF ? 0x3FFFFFFF : static_cast<TW_UINT32>(row);
     return static_cast<TW_UINT32>(kProposed - kProposed % row);

@@ -175,9 +175,10 @@ TEST(MemoryXfer, ProposedSizesAndBadBuffers) {
         TW_UINT16 type, depth;
         TW_UINT32 preferred;
     };
-    // 13 bytes a row: 16380; 3000: 15000; a row wider than 16384 bytes: one row; 5 pixels of 1 bit.
+    // 13 bytes a row: 16380; 3000: 15000; a row wider than 16384 bytes: one row; 5 pixels of 1 bit;
+    // a gray row of 10001 bytes is delivered padded to 10004, and one such row must fit.
     for (const Row &r : {Row{100, TWPT_BW, 1, 16380}, Row{1000, TWPT_RGB, 24, 15000}, Row{6000, TWPT_RGB, 24, 18000},
-                         Row{5, TWPT_BW, 1, 16384}}) {
+                         Row{5, TWPT_BW, 1, 16384}, Row{10001, TWPT_GRAY, 8, 10004}}) {
         PageScanner s(MakePage(r.width, 3, Colour), r.type, r.depth);
         ASSERT_EQ(s.Enable(), TWRC_SUCCESS);
         const TW_SETUPMEMXFER setup = s.SetupMem();
@@ -190,10 +191,13 @@ TEST(MemoryXfer, ProposedSizesAndBadBuffers) {
     ASSERT_EQ(s.Enable(), TWRC_SUCCESS);
     std::vector<BYTE> buffer(400);
     for (TW_UINT32 flags : {0u, TWMF_POINTER | TWMF_HANDLE}) {
-        TW_IMAGEMEMXFER m = Pointer(buffer.data(), 400);
-        m.Memory.Flags = flags;
-        EXPECT_EQ(s.Mem(&m), TWRC_FAILURE) << flags;
-        EXPECT_EQ(s.cc, TWCC_OPERATIONERROR);
+        for (TW_UINT32 length : {400u, 10u}) {  // also a buffer too small for a row
+            TW_IMAGEMEMXFER m = Pointer(buffer.data(), length);
+            m.Memory.Flags = flags;
+            EXPECT_EQ(s.Mem(&m), TWRC_FAILURE) << flags;
+            EXPECT_EQ(s.cc, TWCC_OPERATIONERROR);
+            EXPECT_EQ(m.Rows, 0u) << "nothing claimed for a buffer refused";
+        }
     }
     TW_IMAGEMEMXFER m = Pointer(nullptr, 400);
     EXPECT_EQ(s.Mem(&m), TWRC_FAILURE);
