@@ -2,8 +2,10 @@
 # Installs every Debian package the build and the tests need, and the locales the tests run Wine
 # with; does nothing when they are there.
 set -euo pipefail
+# Wine's own fonts and a Japanese one, so that dialogs draw their glyphs instead of boxes.
 pkgs=(cmake make gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
-      mingw-w64-i686-dev mingw-w64-tools wine wine32:i386 xvfb xauth googletest x11-apps netpbm locales)
+      mingw-w64-i686-dev mingw-w64-tools wine wine32:i386 xvfb xauth googletest x11-apps netpbm locales
+      fonts-wine fonts-ipafont-gothic)
 # The tests run Wine with these locales (English, and Japanese for the language picker's second run).
 locales=(en_US.UTF-8 ja_JP.UTF-8)
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo

@@ -11,6 +11,7 @@
 #include "twain/source.h"
 #include "twain/state.h"
 #include "ui/bardata.h"
+#include "ui/barcodedlg.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
 #include "ui/resource.h"
@@ -205,6 +206,7 @@ LONG DisableSource() {
     }
     gState.bDSEnabled = FALSE;
     gState.bShowUI = FALSE;
+    CloseBarcodeDialog();  // it shows the texts freed next
     FreeBarData();
     return 0;
 }
