@@ -6,6 +6,7 @@
 #include <string>
 
 #include "twain/state.h"
+#include "win_helpers.h"
 #include "ui/barcodedlg.h"
 #include "ui/bardata.h"
 #include "ui/uistate.h"
@@ -61,6 +62,8 @@ TEST(BarcodeDialog, NextAndTheNumberEdit) {
     EXPECT_EQ(Text(1007), "(x,y,w,h) (10, 20, 300, 40)");
     EXPECT_EQ(Text(1009), "Unknown");
     EXPECT_EQ(Text(1008), "") << "not known";
+    PumpFor(100);
+    SaveScreenshot(gUi.hBarcodeDlg, "barcode-dialog");
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(gUi.hBarcodeDlg, 1004)));
     // Next cycles 0, 1, 2, 0.
     const char *texts[] = {"second", "4006381333931", "KIT-0001"};
