@@ -536,7 +536,7 @@ private:
 };
 
 int AcquireEnabled(Run &run, const Options &opts) {
-    TW_USERINTERFACE ui{FALSE, FALSE, run.s.parent};
+    TW_USERINTERFACE ui{static_cast<TW_BOOL>(opts.ui), FALSE, run.s.parent};
     const TW_UINT16 rc = Call(run.s, &run.source, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &ui);
     // Also after a failure: the source may count itself enabled after a half-done enable.
     Enabled enabled(run.s, run.source);
@@ -547,6 +547,14 @@ int AcquireEnabled(Run &run, const Options &opts) {
     }
     // A manager that only queues the notification still gets a message to answer it with.
     PostMessageA(run.s.parent, WM_NULL, 0, 0);
+    if (opts.ui) {
+        // The person scans from the dialog as often as they like; closing it ends the run.
+        printf("scan from the source's dialog; close it to finish\n");
+        for (;;) {
+            if (WaitForSource(run, INFINITE) == Wait::kClose) return kExitOk;
+            if (const int rc = TransferAll(run); rc != kExitOk) return rc;
+        }
+    }
     switch (WaitForSource(run, static_cast<DWORD>(opts.timeoutSeconds) * 1000)) {
     case Wait::kReady:
         return TransferAll(run);

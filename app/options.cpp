@@ -50,6 +50,8 @@ constexpr OptionRow kOptions[] = {
     {"--feeder", nullptr, "scan from the feeder (CAP_FEEDERENABLED TRUE)"},
     {"--flatbed", nullptr, "scan from the flatbed (CAP_FEEDERENABLED FALSE)"},
     {"--duplex", nullptr, "both sides (CAP_DUPLEXENABLED TRUE)"},
+    {"--ui", nullptr, "show the source's own dialog: scan from it (as often as you like) until\n"
+                      "                        you close it; --timeout then bounds only each call"},
     {"--count", "N", "CAP_XFERCOUNT: at most N pages (default all)"},
     {"--indicators", "on|off", "CAP_INDICATORS: the source's progress dialog"},
     {"--timeout", "SECONDS", "longest wait for a page to be ready and for any one call (default 60)"},
@@ -189,6 +191,8 @@ bool ParseOptions(int argc, char **argv, Options &opts) {
             opts.feeder = arg[3] == 'e' ? 1 : 0;
         } else if (!strcmp(arg, "--duplex")) {
             opts.duplex = true;
+        } else if (!strcmp(arg, "--ui")) {
+            opts.ui = true;
         } else if (!strcmp(arg, "--count")) {
             if (!ParseInt(v, 1, 32767, opts.count)) return Fail(arg, v, "a number of pages from 1 to 32767");
         } else if (!strcmp(arg, "--indicators")) {

@@ -40,6 +40,7 @@ struct Options {
     int pageSize = -1;       // TWSS_*
     int feeder = -1;         // 1 feeder, 0 flatbed
     bool duplex = false;
+    bool ui = false;  // enable with the source's own dialog and scan from it
     int count = -1;          // CAP_XFERCOUNT; -1 all pages
     int indicators = -1;     // 1 on, 0 off
     int timeoutSeconds = 60;

@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "dstest.h"
 
@@ -29,8 +30,10 @@ void AnswerBoxesOf(DWORD pid, int button) {
 
 // Runs a program of build/bin with its output in a file; returns the exit code (-1: no start).
 // A program still running after 60 s is ended with 998. With answer set, its dialog boxes are
-// answered with that button.
-int RunTool(const std::string &commandLine, std::string *output, int answer = 0) {
+// answered with that button; with each set, it is called with the process id every 100 ms (a
+// person working the program's windows).
+int RunTool(const std::string &commandLine, std::string *output, int answer = 0,
+            const std::function<void(DWORD)> &each = nullptr) {
     const std::string outPath = WindowsDir() + "\\manager_test.out";
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     HANDLE out = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
@@ -49,6 +52,7 @@ int RunTool(const std::string &commandLine, std::string *output, int answer = 0)
     const DWORD start = GetTickCount();
     while (WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT && GetTickCount() - start < 60000)
         if (answer) AnswerBoxesOf(pi.dwProcessId, answer);
+        else if (each) each(pi.dwProcessId);
     if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) {
         TerminateProcess(pi.hProcess, 998);
         WaitForSingleObject(pi.hProcess, 5000);
@@ -230,8 +234,9 @@ protected:
         fclose(f);
         SetEnvironmentVariableA("JEXKIT_PROFILE", path.c_str());
     }
-    int Twacq(const std::string &args, std::string *out, int answer = 0) {
-        return RunTool("twacq.exe --out \"" + out_ + "\" --timeout 20 " + args, out, answer);
+    int Twacq(const std::string &args, std::string *out, int answer = 0,
+              const std::function<void(DWORD)> &each = nullptr) {
+        return RunTool("twacq.exe --out \"" + out_ + "\" --timeout 20 " + args, out, answer, each);
     }
     std::string root_, pages_, empty_, out_;
 };
@@ -559,3 +564,43 @@ TEST_F(OwnPages, SavedSettingsLoadBack) {
 }
 
 }  // namespace
+
+// The source's own dialog in another program: the one of process pid with the Scan button.
+HWND SettingsDialogOf(DWORD pid) {
+    struct Find {
+        DWORD pid;
+        HWND found;
+    } find{pid, nullptr};
+    EnumWindows(
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
+            auto &f = *reinterpret_cast<Find *>(lp);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(w, &owner);
+            if (owner == f.pid && IsWindowVisible(w) && GetDlgItem(w, 1019) && GetDlgItem(w, 1006)) f.found = w;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// A person presses Scan in the source's dialog, the pages arrive through the manager, and
+// closing the dialog ends the program.
+TEST_F(OwnPages, ScanFromTheSourcesDialog) {
+    UseProfile(pages_);
+    int step = 0;
+    std::string out;
+    const int code = Twacq("--ui --resolution 100", &out, 0, [&](DWORD pid) {
+        HWND dialog = SettingsDialogOf(pid);
+        if (!dialog) return;
+        if (step == 0) {
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1019, BN_CLICKED), 0);
+            step = 1;
+        } else if (step == 1 && GetFileAttributesA((out_ + "\\page0002.bmp").c_str()) != INVALID_FILE_ATTRIBUTES) {
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1018, BN_CLICKED), 0);
+            step = 2;
+        }
+    });
+    EXPECT_EQ(code, 0) << out;
+    EXPECT_EQ(step, 2) << out;
+    EXPECT_EQ(TakePages(out_, "bmp").size(), 2u) << out;
+}
