@@ -10,6 +10,7 @@
 #include "twain/source.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
+#include "xfer/pagestate.h"
 
 namespace {
 
@@ -48,6 +49,7 @@ LONG WINAPI OnDriverDialogScan(DriverDialogRecord *record) {
         SendCloseDSOK();
         return 0;
     }
+    if (gPage.bScanning) return 0;  // pressed again while its page is scanned
     ShowProgress(record->hDriverDialog, TRUE);
     const LONG r = ScanOnePage();
     if (!gCaps.bXferCountSetByApp) {

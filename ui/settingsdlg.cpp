@@ -390,6 +390,9 @@ void Init(HWND dialog, LPARAM mode) {
 
 INT_PTR Command(HWND dialog, int id, int code) {
     INT_PTR result = TRUE;
+    // The yield call-back feeds this dialog while a page is scanned: a second run, the driver's
+    // defaults or a preview must not start inside it.
+    if (gPage.bScanning && (id == IDC_SCAN || id == IDC_DEFAULT || id == IDC_PREVIEW)) return TRUE;
     if (ScanAreaCommand(dialog, id, code, &result)) return result;
     switch (id) {
     case IDC_SCANTYPE:

@@ -28,6 +28,7 @@ struct PageState {
     BOOL bXferReady;       // a page can be transferred
     BOOL bXferInProgress;  // a page is scanned and held, not yet delivered
     BOOL bNeedNewPage;     // the next ScanPageToJexm scans a new page
+    BOOL bScanning;        // a page is being scanned: the dialogs fed meanwhile start nothing
     LONG XferState;        // 7 during a transfer, 6 when the run goes on, 5 when it has ended
     LONG nPagesScanned;    // pages scanned in this run
     HJEXM hPageJexm;       // the held page

@@ -82,7 +82,9 @@ LONG RunScan() {
     HGLOBAL buffer = GlobalAlloc(GHND, 8192);
     if (!buffer) return -4500;
     DrvSetLong(kTagYield, reinterpret_cast<LONG>(&TwJexYield));
+    gPage.bScanning = TRUE;
     const LONG r = JexdfltScan(&gDriver, buffer, 8192);
+    gPage.bScanning = FALSE;
     GlobalFree(buffer);
     DrvSetLong(kTagYield, 0);
     return r;

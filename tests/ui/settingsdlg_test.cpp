@@ -137,3 +137,23 @@ TEST(SettingsDialog, CorrectedEditRefusesOneScan) {
     EXPECT_EQ(SettingsDialog(), nullptr);
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
 }
+
+// Scan pressed while a page is being scanned (the dialog is fed by the scan's yield call-back
+// when no progress dialog is shown) starts nothing.
+TEST(SettingsDialog, ScanPressedDuringAScanStartsNothing) {
+    English english;
+    Scanner s(std::string(kProfile).replace(std::string(kProfile).find("[Paper]"), 0, "DelayMs=200\n"));
+    EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
+    ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
+    HWND dialog = SettingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, 1019);
+    s.kit.ResetCalls();
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1019, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1019)));
+    s.Native();
+    EXPECT_EQ(s.rc, TWRC_XFERDONE) << s.cc;
+    const std::vector<std::string> calls = s.kit.Calls();
+    EXPECT_EQ(CountCalls(calls, "msg 0x604"), 0) << "no paper check inside the scan";
+    EXPECT_EQ(CountCalls(calls, "35 JexdfltScan"), 1);
+    EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+}
