@@ -41,6 +41,13 @@ void Translate(const char *english, char *buffer, int size) {
     lstrcpynA(buffer, english, size);
 }
 
+char *TranslateString(UINT stringId, char *buffer, int size) {
+    char text[256] = {};
+    LoadStringA(gState.hOwnInstance, stringId, text, sizeof text);
+    Translate(text, buffer, size);
+    return buffer;
+}
+
 LONG ChkJexErr(JEXDRIVER driver, LONG error) {
     const SHORT lo = static_cast<SHORT>(error & 0xFFFF);
     const SHORT hi = static_cast<SHORT>((static_cast<DWORD>(error) >> 16) & 0xFFFF);

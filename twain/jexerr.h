@@ -15,5 +15,7 @@ TW_UINT16 FailWithDriverError(LONG driverError, TW_UINT16 conditionCode);
 
 // Copies the translation of an English text (or the text itself) into buffer, terminated.
 void Translate(const char *english, char *buffer, int size);
+// The same for one of this library's own strings; returns buffer.
+char *TranslateString(UINT stringId, char *buffer, int size);
 
 extern "C" LONG WINAPI TwJexYield(void);

@@ -47,7 +47,7 @@ void TakeDownRun() {
     gPage.bXferReady = FALSE;
     gPage.bNeedNewPage = TRUE;
     FreeHeldPage();
-    FreePreviewImage();
+    ClosePreview();
     // No transfer runs once the run is taken down, whatever the application left unfinished.
     if (gPage.XferState == 7) gPage.XferState = 5;
     CloseProgress();

@@ -18,10 +18,8 @@ const BarDataRecord *gShown;  // the list the dialog shows
 WORD gIndex;                  // the entry shown
 
 void SetTranslated(HWND dialog, int id, UINT stringId) {
-    char text[256] = {}, shown[256];
-    LoadStringA(gState.hOwnInstance, stringId, text, sizeof text);
-    Translate(text, shown, sizeof shown);
-    SetDlgItemTextA(dialog, id, shown);
+    char shown[256];
+    SetDlgItemTextA(dialog, id, TranslateString(stringId, shown, sizeof shown));
 }
 
 // A field that is -1 is not known: it shows empty.

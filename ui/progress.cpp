@@ -13,10 +13,8 @@
 namespace {
 
 void SetTranslatedText(HWND window, UINT stringId) {
-    char text[256] = {}, shown[256];
-    LoadStringA(gState.hOwnInstance, stringId, text, sizeof text);
-    Translate(text, shown, sizeof shown);
-    SetWindowTextA(window, shown);
+    char shown[256];
+    SetWindowTextA(window, TranslateString(stringId, shown, sizeof shown));
 }
 
 // Takes the dialog down, giving its owner back the input it took.

@@ -1,7 +1,9 @@
 // Resource ids of the built-in user interface.
 #pragma once
 
+#define IDD_ABOUT 101
 #define IDD_SETTINGS 103
+#define IDI_PREVIEW 107
 #define IDD_BARCODES 111
 #define IDD_PROGRESS 113
 
@@ -47,3 +49,6 @@
 #define IDS_SCANNING 81
 #define IDS_NO_FILM 84
 #define IDS_POSITION_FILM 85
+
+// The About box.
+#define IDC_ABOUT_VERSION 1002

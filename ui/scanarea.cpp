@@ -11,6 +11,7 @@
 #include "twain/driver.h"
 #include "twain/jexerr.h"
 #include "twain/state.h"
+#include "ui/preview.h"
 #include "ui/resource.h"
 
 namespace {
@@ -101,10 +102,8 @@ const FieldOf *FieldByTag(LONG tag) {
 }
 
 void AddTranslated(HWND list, LONG stringId) {
-    char text[256] = {}, shown[256];
-    LoadStringA(gState.hOwnInstance, stringId, text, sizeof text);
-    Translate(text, shown, sizeof shown);
-    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(shown));
+    char shown[256];
+    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(TranslateString(stringId, shown, sizeof shown)));
 }
 
 bool IsRange(LONG tag) {
@@ -284,6 +283,7 @@ bool ScanAreaCommand(HWND dialog, int id, int code, INT_PTR *result) {
             DrvSetLong(kTagLength, static_cast<LONG>(static_cast<int64_t>(e.length) * res.num / 254));
         }
         RefreshFields(dialog);
+        ClearPreviewSelection();
         return true;
     }
     if (id == IDC_AREA_INCHES || id == IDC_AREA_MMS || id == IDC_AREA_PIXELS) {

@@ -19,6 +19,7 @@
 #include "twain/notify.h"
 #include "twain/source.h"
 #include "twain/state.h"
+#include "ui/about.h"
 #include "ui/preview.h"
 #include "ui/progress.h"
 #include "ui/resource.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr LONG kTagAdvancedDialog = 1298, kTagTextMode = 1297;
 constexpr LONG kMsgDefaults = 832, kMsgDriverCommand = 288;
+constexpr UINT_PTR kCloseTimer = 1;
 constexpr UINT kTextLine = 1, kGray = 2, kColour = 3, kHalftone = 43, kTitle = 48, kPalette8 = 82, kPalette4 = 83;
 
 struct DialogState {
@@ -39,10 +41,7 @@ struct DialogState {
 DialogState gDlg;
 
 std::string_view Translated(UINT id, char *buffer, int size) {
-    char text[256] = {};
-    LoadStringA(gState.hOwnInstance, id, text, sizeof text);
-    Translate(text, buffer, size);
-    return buffer;
+    return TranslateString(id, buffer, size);
 }
 
 void Section(char *section, int size) {
@@ -305,6 +304,7 @@ INT_PTR Scan(HWND dialog) {
     }
     StoreUnits();
     DriverCall(kMsgKeepSettings, 0, 0);
+    ClosePreview();
     if (gDlg.bSettingsOnly) {
         DestroyWindow(dialog);
         gState.hBuiltInDialog = nullptr;
@@ -393,6 +393,13 @@ INT_PTR Command(HWND dialog, int id, int code) {
     // The yield call-back feeds this dialog while a page is scanned: a second run, the driver's
     // defaults or a preview must not start inside it.
     if (gPage.bScanning && (id == IDC_SCAN || id == IDC_DEFAULT || id == IDC_PREVIEW)) return TRUE;
+    // Closing now would take the dialog and the preview image from under the scan: the scan is
+    // cancelled instead, and the dialog closes once it has returned.
+    if (gPage.bScanning && (id == IDC_CLOSE || id == IDCANCEL)) {
+        gState.bCancelScanning = TRUE;
+        SetTimer(dialog, kCloseTimer, 50, nullptr);
+        return TRUE;
+    }
     if (ScanAreaCommand(dialog, id, code, &result)) return result;
     switch (id) {
     case IDC_SCANTYPE:
@@ -436,8 +443,15 @@ INT_PTR Command(HWND dialog, int id, int code) {
     case IDC_SCAN:
         if (EnterMoves(dialog)) return TRUE;
         return Scan(dialog);
+    case IDC_PREVIEW:
+        OpenPreview(dialog);
+        return TRUE;
+    case IDC_ABOUT:
+        ShowAbout(dialog);
+        return TRUE;
     case IDC_CLOSE:
     case IDCANCEL:
+        ClosePreview();
         DriverCall(kMsgRestoreSnapshot, 0, 0);
         DestroyWindow(dialog);
         gState.hBuiltInDialog = nullptr;
@@ -476,7 +490,14 @@ extern "C" INT_PTR CALLBACK UIDlgProc(HWND dialog, UINT message, WPARAM wParam, 
     case WM_HSCROLL:
         if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_BRIGHTNESS)) Scroll(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
+    case WM_TIMER:
+        if (wParam == kCloseTimer && !gPage.bScanning) {
+            KillTimer(dialog, kCloseTimer);
+            Command(dialog, IDC_CLOSE, BN_CLICKED);
+        }
+        return TRUE;
     case WM_DESTROY:
+        KillTimer(dialog, kCloseTimer);
         if (gState.hBuiltInDialog == dialog) gState.hBuiltInDialog = nullptr;
         return FALSE;
     default:

@@ -1,60 +1,12 @@
 // The "Scanning Options" dialog driven as a person does, over the virtual scanner: what each
 // control writes to the driver, the refused scan after a corrected edit, Scan and Cancel.
-#include "xfer/xfertest.h"
+#include "ui/dialogtest.h"
 
 namespace {
 
 const char *const kProfile =
     "[Scanner]\nName=Dialog\nFlatbed=yes\nFeeder=yes\nDuplex=yes\nStackSensor=yes\nResolutions=100,200,300\n"
     "DefaultResolution=100\nPageSizes=\nWidthStep=1\n[Paper]\nPages=3\n";
-
-// The dialog of this thread with a Scan button (1019).
-HWND SettingsDialog() {
-    HWND found = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
-            if (GetDlgItem(w, 1019) && GetDlgItem(w, 1006)) *reinterpret_cast<HWND *>(lp) = w;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-void Select(HWND dialog, int id, const std::string &text) {
-    HWND list = GetDlgItem(dialog, id);
-    const LRESULT at = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
-    ASSERT_NE(at, CB_ERR) << text;
-    SendMessageA(list, CB_SETCURSEL, at, 0);
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-}
-
-void Click(HWND dialog, int id) {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-std::vector<std::string> Items(HWND dialog, int id) {
-    std::vector<std::string> items;
-    HWND list = GetDlgItem(dialog, id);
-    for (LRESULT i = 0, n = SendMessageA(list, CB_GETCOUNT, 0, 0); i < n; ++i) {
-        char t[256] = {};
-        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(t));
-        items.push_back(t);
-    }
-    return items;
-}
-
-std::string Text(HWND dialog, int id) {
-    char t[256] = {};
-    GetDlgItemTextA(dialog, id, t, sizeof t);
-    return t;
-}
-
-// English texts: no translation file.
-struct English {
-    English() { SetEnvironmentVariableA("JEXKIT_LOCFILE", "no-such-file.loc"); }
-    ~English() { SetEnvironmentVariableA("JEXKIT_LOCFILE", nullptr); }
-};
 
 }  // namespace
 
@@ -155,5 +107,29 @@ TEST(SettingsDialog, ScanPressedDuringAScanStartsNothing) {
     const std::vector<std::string> calls = s.kit.Calls();
     EXPECT_EQ(CountCalls(calls, "msg 0x604"), 0) << "no paper check inside the scan";
     EXPECT_EQ(CountCalls(calls, "35 JexdfltScan"), 1);
+    EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+}
+
+// Cancel pressed while a page is being scanned cancels the scan; the dialog closes once the scan
+// has returned.
+TEST(SettingsDialog, CancelPressedDuringAScanStopsIt) {
+    English english;
+    Scanner s(std::string(kProfile).replace(std::string(kProfile).find("[Paper]"), 0, "DelayMs=300\n"));
+    EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
+    ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
+    HWND dialog = SettingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, 1019);
+    s.kit.ResetCalls();
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1018, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1018)));
+    s.Native();
+    EXPECT_NE(s.rc, TWRC_XFERDONE);
+    EXPECT_EQ(SettingsDialog(), dialog) << "still open while the scan returns";
+    const std::vector<std::string> calls = s.kit.Calls();
+    const int scan = FindCall(calls, "35 JexdfltScan");
+    ASSERT_GE(scan, 0);
+    EXPECT_EQ(calls[scan].find(" = 0"), std::string::npos) << calls[scan];
+    PumpFor(200);
+    EXPECT_EQ(SettingsDialog(), nullptr);
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
 }
