@@ -72,3 +72,35 @@ inline HWND WindowOfClass(const char *className) {
     return search.found;
 }
 
+// The source enabled with its own dialog over a profile, English texts; the indicators off lets
+// the dialog be fed by the scan's yield call-back, as a person clicking during a scan would be.
+struct DialogSession {
+    English english;
+    Scanner s;
+    HWND dialog = nullptr;
+    explicit DialogSession(const std::string &profile, bool indicators = true) : s(profile) {
+        if (!indicators) {
+            EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
+        }
+        EXPECT_EQ(s.Enable(true), TWRC_SUCCESS);
+        dialog = SettingsDialog();
+        EXPECT_NE(dialog, nullptr);
+    }
+    ~DialogSession() { s.Disable(); }
+    // What the source tells the application next through its event loop.
+    TW_UINT16 NextEvent() {
+        TW_EVENT event{nullptr, 0};
+        MSG msg{};
+        event.pEvent = &msg;
+        s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+        return event.TWMessage;
+    }
+};
+
+// profile with line added at the end of its [section] (appended with the section when missing).
+inline std::string WithLine(std::string profile, const std::string &section, const std::string &line) {
+    const size_t at = profile.find("[" + section + "]");
+    if (at == std::string::npos) return profile + "[" + section + "]\n" + line + "\n";
+    const size_t next = profile.find("\n[", at);
+    return profile.insert(next == std::string::npos ? profile.size() : next + 1, line + "\n");
+}

@@ -13,12 +13,6 @@ const char *const kProfile =
 
 constexpr char kA5R[] = "A5 R(148mm x 210mm)";
 
-std::string WithLine(std::string profile, const std::string &section, const std::string &line) {
-    const size_t at = profile.find("[" + section + "]");
-    if (at == std::string::npos) return profile + "[" + section + "]\n" + line + "\n";
-    return profile.insert(profile.find('\n', at) + 1, line + "\n");
-}
-
 HWND PreviewWindow() { return WindowOfClass("PreviewWndClass"); }
 
 LPARAM At(int x, int y) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); }
@@ -54,15 +48,9 @@ long ToImage(HWND preview, long v, long imageWidth, long imageLength) {
 }
 
 // A dialog over the preview profile with the units in pixels, A5 R chosen and previewed.
-struct Previewed {
-    English english;
-    Scanner s;
-    HWND dialog = nullptr, preview = nullptr;
-    explicit Previewed(const std::string &profile = kProfile, bool open = true) : s(profile) {
-        EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
-        EXPECT_EQ(s.Enable(true), TWRC_SUCCESS);
-        dialog = SettingsDialog();
-        EXPECT_NE(dialog, nullptr);
+struct Previewed : DialogSession {
+    HWND preview = nullptr;
+    explicit Previewed(const std::string &profile = kProfile, bool open = true) : DialogSession(profile, false) {
         if (!dialog) return;
         Click(dialog, 1010);
         Select(dialog, 1006, kA5R);
@@ -72,7 +60,6 @@ struct Previewed {
         Click(dialog, 1017);
         preview = PreviewWindow();
     }
-    ~Previewed() { s.Disable(); }
 };
 
 }  // namespace
@@ -234,9 +221,44 @@ TEST(Preview, CancelPressedDuringThePreviewScan) {
     EXPECT_EQ(SettingsDialog(), nullptr);
     EXPECT_EQ(PreviewWindow(), nullptr);
     EXPECT_EQ(p.s.kit.LiveImageObjects(), 0);
-    TW_EVENT event{nullptr, 0};
-    MSG msg{};
-    event.pEvent = &msg;
-    p.s.kit.src().Call(&p.s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-    EXPECT_EQ(event.TWMessage, MSG_CLOSEDSREQ);
+    EXPECT_EQ(p.NextEvent(), MSG_CLOSEDSREQ);
+}
+
+// With bar codes found on the page scanned last, a preview opens the bar-code dialog beside its
+// window (replacing the one of an earlier preview) and the title has no "no bar codes" note;
+// closing the preview takes the dialog with it.
+TEST(Preview, BarcodeDialogBesideThePreview) {
+    Previewed p(WithLine(kProfile, "Page 1", "Barcodes=3:KIT-0002; 2:4006381333931"), false);
+    Click(p.dialog, 1019);
+    p.s.Native();
+    ASSERT_EQ(p.s.rc, TWRC_XFERDONE) << p.s.cc;
+    p.s.Pending(MSG_ENDXFER);
+    p.Preview();
+    ASSERT_NE(p.preview, nullptr);
+    EXPECT_EQ(WindowTextOf(p.preview), "Preview");
+    auto barcodeDialog = [] {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND w, LPARAM lp) CALLBACK -> BOOL {
+                if (IsWindowVisible(w) && WindowTextOf(w) == "Bar Codes : <Bar code found>") *reinterpret_cast<HWND *>(lp) = w;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    };
+    HWND codes = barcodeDialog();
+    ASSERT_NE(codes, nullptr);
+    RECT w, c;
+    GetWindowRect(p.preview, &w);
+    GetWindowRect(codes, &c);
+    EXPECT_EQ(c.left, w.right + 1);
+    EXPECT_EQ(c.top, w.top);
+    EXPECT_EQ(Text(codes, 1005), "KIT-0002");
+    SaveScreenshot(codes, "preview-barcodes");
+    p.Preview();
+    EXPECT_NE(barcodeDialog(), nullptr);
+    EXPECT_FALSE(IsWindow(codes)) << "the earlier one is gone";
+    DestroyWindow(p.preview);
+    EXPECT_EQ(barcodeDialog(), nullptr);
 }

@@ -90,46 +90,149 @@ TEST(SettingsDialog, CorrectedEditRefusesOneScan) {
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
 }
 
-// Scan pressed while a page is being scanned (the dialog is fed by the scan's yield call-back
-// when no progress dialog is shown) starts nothing.
-TEST(SettingsDialog, ScanPressedDuringAScanStartsNothing) {
-    English english;
-    Scanner s(std::string(kProfile).replace(std::string(kProfile).find("[Paper]"), 0, "DelayMs=200\n"));
-    EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
-    ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
-    HWND dialog = SettingsDialog();
-    ASSERT_NE(dialog, nullptr);
-    Click(dialog, 1019);
-    s.kit.ResetCalls();
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1019, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1019)));
-    s.Native();
-    EXPECT_EQ(s.rc, TWRC_XFERDONE) << s.cc;
-    const std::vector<std::string> calls = s.kit.Calls();
-    EXPECT_EQ(CountCalls(calls, "msg 0x604"), 0) << "no paper check inside the scan";
-    EXPECT_EQ(CountCalls(calls, "35 JexdfltScan"), 1);
-    EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+// Buttons pressed while a page is being scanned (the dialog is fed by the scan's yield call-back
+// when no progress dialog is shown): Scan, Default and Preview start nothing; Cancel cancels the
+// scan, and the dialog closes once the scan has returned.
+TEST(SettingsDialog, ButtonsPressedDuringAScan) {
+    struct Row {
+        int button;
+        const char *none;  // a call the button must not make inside the scan
+        bool cancels;
+    };
+    const Row rows[] = {{1019, "msg 0x604", false}, {1007, "msg 0x340", false}, {1017, "64 JexlocLookup(\"Manually Set Selection\")", false},
+                        {1018, "msg 0x345", true}};
+    for (const Row &r : rows) {
+        DialogSession d(WithLine(kProfile, "Scanner", "DelayMs=200"), false);
+        ASSERT_NE(d.dialog, nullptr);
+        Click(d.dialog, 1019);
+        d.s.kit.ResetCalls();
+        PostMessageA(d.dialog, WM_COMMAND, MAKEWPARAM(r.button, BN_CLICKED), 0);
+        d.s.Native();
+        EXPECT_EQ(d.s.rc == TWRC_XFERDONE, !r.cancels) << r.button << " " << d.s.cc;
+        const std::vector<std::string> calls = d.s.kit.Calls();
+        EXPECT_EQ(CountCalls(calls, "35 JexdfltScan"), 1) << r.button;
+        EXPECT_EQ(CountCalls(calls, r.none), 0) << r.button;
+        EXPECT_EQ(SettingsDialog(), d.dialog) << r.button << ": still open while the scan returns";
+        PumpFor(150);
+        EXPECT_EQ(SettingsDialog() == nullptr, r.cancels) << r.button;
+    }
 }
 
-// Cancel pressed while a page is being scanned cancels the scan; the dialog closes once the scan
-// has returned.
-TEST(SettingsDialog, CancelPressedDuringAScanStopsIt) {
-    English english;
-    Scanner s(std::string(kProfile).replace(std::string(kProfile).find("[Paper]"), 0, "DelayMs=300\n"));
-    EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
+// Enter arrives as a click on Scan: in the frame edits it moves X, Y, Width, Height, Manual and
+// scans nothing; anywhere else it scans.
+TEST(SettingsDialog, EnterMovesThroughTheFrameEdits) {
+    DialogSession d(kProfile);
+    ASSERT_NE(d.dialog, nullptr);
+    BYTE keys[256], down[256];
+    GetKeyboardState(keys);
+    memcpy(down, keys, sizeof down);
+    down[VK_RETURN] = 0x80;
+    const int order[] = {1011, 1012, 1014, 1013, 1020};
+    SetFocus(GetDlgItem(d.dialog, order[0]));
+    d.s.kit.ResetCalls();
+    for (size_t i = 0; i + 1 < std::size(order); ++i) {
+        SetKeyboardState(down);
+        Click(d.dialog, 1019);
+        SetKeyboardState(keys);
+        EXPECT_EQ(GetFocus(), GetDlgItem(d.dialog, order[i + 1])) << "from " << order[i];
+    }
+    EXPECT_EQ(CountCalls(d.s.kit.Calls(), "msg 0x604"), 0) << "no scan";
+    SetKeyboardState(down);
+    Click(d.dialog, 1019);
+    SetKeyboardState(keys);
+    EXPECT_EQ(CountCalls(d.s.kit.Calls(), "msg 0x604"), 1) << "Enter on Manual scans";
+}
+
+// The scroll bar's moves, from the driver's normal value 128 in 1..255: a line is the step, a
+// page a tenth of the maximum; lines stop at the ends, pages land on them; SB_LEFT always sets 1.
+TEST(SettingsDialog, BrightnessScrolls) {
+    DialogSession d(kProfile);
+    ASSERT_NE(d.dialog, nullptr);
+    Click(d.dialog, 1020);
+    HWND bar = GetDlgItem(d.dialog, 1022);
+    ASSERT_EQ(GetScrollPos(bar, SB_CTL), 128);
+    struct Row {
+        int code, thumb, shown;
+        bool sets;
+    };
+    const Row rows[] = {{SB_LINERIGHT, 0, 129, true},  {SB_LINELEFT, 0, 128, true},  {SB_PAGERIGHT, 0, 153, true},
+                        {SB_PAGELEFT, 0, 128, true},   {SB_THUMBTRACK, 250, 250, true}, {SB_PAGERIGHT, 0, 255, true},
+                        {SB_LINERIGHT, 0, 255, false}, {SB_RIGHT, 0, 255, true},      {SB_LEFT, 0, 1, true},
+                        {SB_LINELEFT, 0, 1, false},    {SB_PAGELEFT, 0, 1, true},     {SB_THUMBPOSITION, 7, 7, true},
+                        {SB_ENDSCROLL, 0, 7, false}};
+    for (const Row &r : rows) {
+        d.s.kit.ResetCalls();
+        SendMessageA(d.dialog, WM_HSCROLL, MAKEWPARAM(r.code, r.thumb), reinterpret_cast<LPARAM>(bar));
+        EXPECT_EQ(GetScrollPos(bar, SB_CTL), r.shown) << "code " << r.code;
+        EXPECT_EQ(FindCall(d.s.kit.Calls(), "msg 0x321 tag 1282 value " + std::to_string(r.shown) + " ") >= 0, r.sets)
+            << "code " << r.code;
+    }
+    // Auto hands the value to the driver and takes the bar away.
+    Click(d.dialog, 1021);
+    EXPECT_FALSE(IsWindowEnabled(bar));
+}
+
+// What a person types into Width, read back in pixels at 200 dpi: units, decimals, and what is
+// no number at all or beyond the scan area (corrected to the driver's limits, refusing one scan).
+TEST(SettingsDialog, TypedWidths) {
+    DialogSession d(kProfile);
+    ASSERT_NE(d.dialog, nullptr);
+    Select(d.dialog, 1003, "200");
+    HWND width = GetDlgItem(d.dialog, 1014);
+    auto type = [&](int units, const char *text) {
+        Click(d.dialog, units);
+        SetWindowTextA(width, text);
+        SendMessageA(width, EM_SETMODIFY, TRUE, 0);
+        SendMessageA(d.dialog, WM_COMMAND, MAKEWPARAM(1014, EN_KILLFOCUS), reinterpret_cast<LPARAM>(width));
+        Click(d.dialog, 1010);
+        return atol(Text(d.dialog, 1014).c_str());
+    };
+    const long least = type(1010, "0"), most = type(1010, "99999999");
+    ASSERT_LT(least, most);
+    struct Row {
+        int units;
+        const char *text;
+        long pixels;
+    };
+    const Row rows[] = {{1010, "800", 800},   {1008, "2.5", 500},    {1009, "25.4", 200},  {1008, "2,5", 400},
+                        {1008, "1.0005", 200}, {1010, "", least},     {1010, "abc", least}, {1010, "-5", least},
+                        {1008, "99", most},    {1010, "123456789012345678901234567890", most},
+                        {1009, "99999.999", most}};
+    for (const Row &r : rows) EXPECT_EQ(type(r.units, r.text), r.pixels) << r.text;
+}
+
+// The dialog, its lists and the preview window's title through the kit's German sample file.
+TEST(SettingsDialog, GermanThroughTheSampleTranslation) {
+    Scanner s(kProfile);
     ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
     HWND dialog = SettingsDialog();
     ASSERT_NE(dialog, nullptr);
-    Click(dialog, 1019);
-    s.kit.ResetCalls();
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1018, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, 1018)));
-    s.Native();
-    EXPECT_NE(s.rc, TWRC_XFERDONE);
-    EXPECT_EQ(SettingsDialog(), dialog) << "still open while the scan returns";
-    const std::vector<std::string> calls = s.kit.Calls();
-    const int scan = FindCall(calls, "35 JexdfltScan");
-    ASSERT_GE(scan, 0);
-    EXPECT_EQ(calls[scan].find(" = 0"), std::string::npos) << calls[scan];
-    PumpFor(200);
-    EXPECT_EQ(SettingsDialog(), nullptr);
+    SaveScreenshot(dialog, "settings-dialog-de");
+    EXPECT_EQ(WindowTextOf(dialog), "Scan-Optionen");
+    EXPECT_EQ(Text(dialog, 1019), "Scannen");
+    EXPECT_EQ(Text(dialog, 1017), "&Vorschau");
+    EXPECT_EQ(Text(dialog, 1018), "&Abbrechen");
+    EXPECT_EQ(Text(dialog, 1015), "&Info");
+    EXPECT_EQ(Items(dialog, 1002).front(), "Text/Strich");
+    const std::vector<std::string> sizes = Items(dialog, 1006);
+    EXPECT_EQ(sizes.back(), "Manuelle Auswahl");
+    EXPECT_EQ(sizes[sizes.size() - 2], "Maximale Gr\xF6\xDF" "e");
+    Click(dialog, 1017);
+    HWND preview = WindowOfClass("PreviewWndClass");
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(WindowTextOf(preview), "Vorschau : <Keine Strichcodes>");
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+    EXPECT_EQ(WindowOfClass("PreviewWndClass"), nullptr);
+}
+
+// About: its title, the scanner's name from the host module, OK closes it.
+TEST(SettingsDialog, AboutBox) {
+    DialogSession d(kProfile);
+    ASSERT_NE(d.dialog, nullptr);
+    CbtAutoAnswer answer(IDOK);
+    Click(d.dialog, 1015);
+    ASSERT_GE(answer.captions.size(), 1u) << "the box closed";
+    EXPECT_EQ(answer.caption, "About the Scanner");
+    EXPECT_NE(answer.text.find("JEX Virtual Scanner"), std::string::npos) << answer.text;
+    EXPECT_EQ(SettingsDialog(), d.dialog);
 }
