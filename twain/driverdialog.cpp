@@ -70,6 +70,7 @@ LONG WINAPI OnDriverDialogCancel(LONG *flag) {
 }
 
 LONG WINAPI OnDriverPreviewRequest(LONG, LONG, LONG) {
+    if (gPage.bScanning) return 0;  // pressed while a page is scanned
     HJEXM image = nullptr;
     LONG width = 0, length = 0;
     const LONG r = ScanPreview(nullptr, &image, &width, &length);

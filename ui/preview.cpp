@@ -38,13 +38,21 @@ struct PreviewState {
 };
 PreviewState gPv;
 
-// Both resolutions at once, with the driver's own linking of the two held off.
-void SetResolutions(DriverRatio x, DriverRatio y) {
+// The resolutions (and, with format, the bits per sample and samples per pixel) with the
+// driver's own linking of the two resolutions held off meanwhile.
+struct ScanFormat {
+    LONG bits, samples;
+};
+void SetResolutions(DriverRatio x, DriverRatio y, const ScanFormat *format = nullptr) {
     LONG link = 0;
     DrvGetLong(kTag5374, &link);
     DrvSetLong(kTag5374, 0);
     DrvSetRatio(kTagXResolution, x);
     DrvSetRatio(kTagYResolution, y);
+    if (format) {
+        DrvSetLong(kTagBitsPerSample, format->bits);
+        DrvSetLong(kTagSamplesPerPixel, format->samples);
+    }
     DrvSetLong(kTag5374, link);
 }
 
@@ -114,11 +122,7 @@ LONG ScanIntoImage(LONG *scanned, LONG *autoFeed) {
         HCURSOR cursor = SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)));
         *scanned = -4500;
         if (HGLOBAL buffer = GlobalAlloc(GHND, 8192)) {
-            // Scan, Default and Preview pressed meanwhile (the dialog is fed by the yield
-            // call-back) wait for this scan to end.
-            gPage.bScanning = TRUE;
             *scanned = JexdfltScan(&gDriver, buffer, 8192);
-            gPage.bScanning = FALSE;
             ChkJexErr(gDriver, *scanned);
             GlobalFree(buffer);
         }
@@ -369,11 +373,11 @@ LONG ScanPreview(HWND dialog, HJEXM *image, LONG *width, LONG *length) {
     ChoosePaperSource(feeder, FALSE);
     // Each resolution is put back as it was: the two need not be equal.
     DriverRatio savedX{0, 1}, savedY{0, 1};
-    LONG savedBits = 0, savedSamples = 0;
+    ScanFormat saved{};
     DrvGetRatio(kTagXResolution, &savedX);
     DrvGetRatio(kTagYResolution, &savedY);
-    DrvGetLong(kTagBitsPerSample, &savedBits);
-    DrvGetLong(kTagSamplesPerPixel, &savedSamples);
+    DrvGetLong(kTagBitsPerSample, &saved.bits);
+    DrvGetLong(kTagSamplesPerPixel, &saved.samples);
 
     DriverRatio preview{};
     if (DrvGetRatio(kTagPreviewResolution, &preview) != 0) preview = PickResolution(DriverRatio{100, 1});
@@ -389,11 +393,12 @@ LONG ScanPreview(HWND dialog, HJEXM *image, LONG *width, LONG *length) {
     if (dialog) PreviewFrame(dialog, &savedX0, &savedY0, &frameWidth, &frameLength);
 
     LONG scanned = 0, autoFeed = 0;
+    // Scan, Default and Preview pressed meanwhile (a driver or an error box may feed the
+    // dialogs) wait until the settings are the user's again.
+    gPage.bScanning = TRUE;
     // Whatever stopped the scan, the next real one runs with the user's settings.
     const LONG r = ScanIntoImage(&scanned, &autoFeed);
-    SetResolutions(savedX, savedY);
-    DrvSetLong(kTagBitsPerSample, savedBits);
-    DrvSetLong(kTagSamplesPerPixel, savedSamples);
+    SetResolutions(savedX, savedY, &saved);
     // The frame keeps the size scanned; only its place is put back.
     if (dialog) {
         DrvSetLong(kTagLeft, savedX0);
@@ -401,6 +406,7 @@ LONG ScanPreview(HWND dialog, HJEXM *image, LONG *width, LONG *length) {
     }
     if (autoFeed != 0) DrvSetLong(kTagAutoFeed, autoFeed);
     DrvSetLong(kTagPaperSource, savedSource);
+    gPage.bScanning = FALSE;
     if (r != 0) return r;
     if (dialog) {
         if (width) *width = frameWidth;

@@ -77,6 +77,17 @@ ScanAreaState gArea;
 namespace {
 
 constexpr int kManualString = 42, kMaximumString = 45;
+// Far beyond any scan area, and small enough that no conversion of it overflows.
+constexpr int64_t kMaxTyped = 1'000'000'000;
+
+// A typed number (its digits over a power of ten) in thousandths of its unit, without the
+// digits ever being multiplied past 64 bits.
+int64_t Thousandths(int64_t digits, int64_t divisor) {
+    if (divisor <= 0) divisor = 1;
+    const int64_t whole = digits / divisor, rest = digits % divisor;
+    if (whole >= kMaxTyped) return kMaxTyped * 1000;
+    return whole * 1000 + (divisor >= 1000 ? rest / (divisor / 1000) : rest * 1000 / divisor);
+}
 
 struct FieldOf {
     int id;
@@ -153,20 +164,23 @@ void BuildPageSizes(HWND dialog) {
     DrvGetRatio(kTagXResolution, &res);
     LONG count = 0;
     if (bDriverPageNames && DrvChoiceCount(kTagPageSize, &count) == 0) {
-        SettingsBracket bracket;
         // Room for the terminating entry.
         if (count > kMaxDialogPageSizes - 1) count = kMaxDialogPageSizes - 1;
         const LONG dpi = res.num > 0 ? res.num : 1;
-        for (LONG i = 0; i < count; ++i) {
-            char name[256] = {};
-            DrvChoiceString(kTagPageSize, i, name, sizeof name);
-            if (list) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
-            DrvSetString(kTagPageSize, name);
-            LONG w = 0, l = 0;
-            DrvGetLong(kTagWidth, &w);
-            DrvGetLong(kTagLength, &l);
-            gArea.sizes[i] = DialogPageSize{0, static_cast<LONG>(static_cast<int64_t>(w) * 254 / dpi),
-                                            static_cast<LONG>(static_cast<int64_t>(l) * 254 / dpi)};
+        // Each size is measured by choosing it; the user's own is back before it is looked up.
+        {
+            SettingsBracket bracket;
+            for (LONG i = 0; i < count; ++i) {
+                char name[256] = {};
+                DrvChoiceString(kTagPageSize, i, name, sizeof name);
+                if (list) SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+                DrvSetString(kTagPageSize, name);
+                LONG w = 0, l = 0;
+                DrvGetLong(kTagWidth, &w);
+                DrvGetLong(kTagLength, &l);
+                gArea.sizes[i] = DialogPageSize{0, static_cast<LONG>(static_cast<int64_t>(w) * 254 / dpi),
+                                                static_cast<LONG>(static_cast<int64_t>(l) * 254 / dpi)};
+            }
         }
         gArea.sizes[count] = DialogPageSize{0, 0, 0};
         gArea.count = count;
@@ -232,7 +246,7 @@ int CheckField(HWND dialog, int id) {
     int64_t digits = 0, divisor = 1, pixels = 0;
     ParseNumber(text, &digits, &divisor);
     if (gState.CurrentUnits == kUnitsPixels) pixels = digits;
-    else if (!ConvertLength(digits * 1000 / divisor, kUnitsPixels, gState.CurrentUnits, res, &pixels)) pixels = 0;
+    else if (!ConvertLength(Thousandths(digits, divisor), kUnitsPixels, gState.CurrentUnits, res, &pixels)) pixels = 0;
     if (pixels > LONG_MAX) pixels = LONG_MAX;
     LONG value = RoundUp(static_cast<LONG>(pixels), Step(f->tag));
     bool corrected = false;

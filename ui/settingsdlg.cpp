@@ -68,7 +68,8 @@ void FillScanTypes(HWND dialog) {
         Translated(kHalftone, prefix, sizeof prefix);
         for (LONG i = 1; i < count; ++i) {
             char name[128] = {}, shown[128], entry[260];
-            if (DrvChoiceString(kTagHalftone, i, name, sizeof name) != 0) continue;
+            // A name that cannot be read still takes its place: list entry i stays choice i.
+            if (DrvChoiceString(kTagHalftone, i, name, sizeof name) != 0) name[0] = 0;
             Translate(name, shown, sizeof shown);
             snprintf(entry, sizeof entry, "%s/%s", prefix, shown);
             const LRESULT at = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry));
@@ -205,7 +206,7 @@ void RefreshFeeder(HWND dialog) {
     EnableWindow(prefeed, FALSE);
     ShowWindow(prefeed, SW_HIDE);
     EnableWindow(GetDlgItem(dialog, IDC_PREVIEW), TRUE);
-    const bool feeder = gCaps.PaperNow[kPaperFeeder] || gCaps.PaperNow[kPaperDuplex];
+    const bool feeder = gCaps.PaperNow[kPaperFeeder];
     EnableWindow(GetDlgItem(dialog, IDC_USEADF), feeder);
     CheckDlgButton(dialog, IDC_USEADF, feeder && FeederSelected() ? BST_CHECKED : BST_UNCHECKED);
     HWND duplex = GetDlgItem(dialog, IDC_DUPLEX);
@@ -390,14 +391,15 @@ void Init(HWND dialog, LPARAM mode) {
 
 INT_PTR Command(HWND dialog, int id, int code) {
     INT_PTR result = TRUE;
-    // The yield call-back feeds this dialog while a page is scanned: a second run, the driver's
-    // defaults or a preview must not start inside it.
-    if (gPage.bScanning && (id == IDC_SCAN || id == IDC_DEFAULT || id == IDC_PREVIEW)) return TRUE;
-    // Closing now would take the dialog and the preview image from under the scan: the scan is
-    // cancelled instead, and the dialog closes once it has returned.
-    if (gPage.bScanning && (id == IDC_CLOSE || id == IDCANCEL)) {
-        gState.bCancelScanning = TRUE;
-        SetTimer(dialog, kCloseTimer, 50, nullptr);
+    // The yield call-back feeds this dialog while a page is scanned: nothing may change the
+    // driver's settings or start a run inside it. Closing would take the dialog and the preview
+    // image from under the scan: the scan is cancelled instead, and the dialog closes once it
+    // has returned.
+    if (gPage.bScanning) {
+        if (id == IDC_CLOSE || id == IDCANCEL) {
+            gState.bCancelScanning = TRUE;
+            SetTimer(dialog, kCloseTimer, 50, nullptr);
+        }
         return TRUE;
     }
     if (ScanAreaCommand(dialog, id, code, &result)) return result;
@@ -409,6 +411,7 @@ INT_PTR Command(HWND dialog, int id, int code) {
         if (code == CBN_SELCHANGE) ResolutionChanged(dialog);
         return TRUE;
     case IDC_MANUAL:
+        if (code != BN_CLICKED) return FALSE;
         EnableWindow(GetDlgItem(dialog, IDC_BRIGHTNESS), TRUE);
         CheckDlgButton(dialog, IDC_AUTO, BST_UNCHECKED);
         CheckDlgButton(dialog, IDC_MANUAL, BST_CHECKED);
@@ -451,6 +454,9 @@ INT_PTR Command(HWND dialog, int id, int code) {
         return TRUE;
     case IDC_CLOSE:
     case IDCANCEL:
+        // An edit still holding the focus writes what was typed as it loses it: before the
+        // settings are put back, not after.
+        SetFocus(GetDlgItem(dialog, IDC_CLOSE));
         ClosePreview();
         DriverCall(kMsgRestoreSnapshot, 0, 0);
         DestroyWindow(dialog);
@@ -488,7 +494,8 @@ extern "C" INT_PTR CALLBACK UIDlgProc(HWND dialog, UINT message, WPARAM wParam, 
     case WM_COMMAND:
         return Command(dialog, LOWORD(wParam), HIWORD(wParam));
     case WM_HSCROLL:
-        if (reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_BRIGHTNESS)) Scroll(dialog, LOWORD(wParam), HIWORD(wParam));
+        if (!gPage.bScanning && reinterpret_cast<HWND>(lParam) == GetDlgItem(dialog, IDC_BRIGHTNESS))
+            Scroll(dialog, LOWORD(wParam), HIWORD(wParam));
         return TRUE;
     case WM_TIMER:
         if (wParam == kCloseTimer && !gPage.bScanning) {

@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "resource.h"
+#include "win_helpers.h"
 #include "yarrel_dialog_driver.h"
 #include "yarrel_fixture.h"
 
@@ -265,6 +267,8 @@ TEST_F(YarrelProgram, ShowsTheSampleDriversAndExitsWithZero) {
     if (dialog) {
         EXPECT_EQ(WindowTextW(dialog), UserTexts().caption);
         EXPECT_EQ(count, 3);
+        const char *ui = getenv("YARREL_TEST_UI");
+        SaveScreenshot(dialog, (std::string("yarrel-") + (ui ? ui : "en")).c_str());
         std::vector<std::wstring> entries = ScannerEntries(dialog);
         EXPECT_EQ(Sorted(entries), Sorted({kFlatbed, kFeeder, UserTexts().allScanners}));
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

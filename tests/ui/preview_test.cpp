@@ -76,7 +76,8 @@ TEST(Preview, ScansAtThePreviewResolutionAndPutsTheSettingsBack) {
     ExpectInOrder(calls, {"msg 0x321 tag 5374 value 0", "msg 0x322 tag 282 value 100/1", "msg 0x322 tag 283 value 100/1",
                           "msg 0x321 tag 286 value 0", "msg 0x321 tag 287 value 0", "msg 0x321 tag 256 value 582",
                           "msg 0x321 tag 257 value 826", "29 ", "msg 0x321 tag 1293 value 0", "35 JexdfltScan",
-                          "msg 0x322 tag 282 value 200/1", "msg 0x322 tag 283 value 200/1"});
+                          "msg 0x322 tag 282 value 200/1", "msg 0x322 tag 283 value 200/1", "msg 0x321 tag 258 value 1",
+                          "msg 0x321 tag 277 value 1", "msg 0x321 tag 5374"});
     EXPECT_EQ(Shown(p.dialog), before) << "the frame is the page size at the scan resolution again";
     EXPECT_EQ(WindowTextOf(p.preview), "Preview : <No bar codes>");
     RECT d, w;

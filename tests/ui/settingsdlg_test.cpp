@@ -95,18 +95,21 @@ TEST(SettingsDialog, CorrectedEditRefusesOneScan) {
 // scan, and the dialog closes once the scan has returned.
 TEST(SettingsDialog, ButtonsPressedDuringAScan) {
     struct Row {
-        int button;
+        int button, code;
         const char *none;  // a call the button must not make inside the scan
         bool cancels;
     };
-    const Row rows[] = {{1019, "msg 0x604", false}, {1007, "msg 0x340", false}, {1017, "64 JexlocLookup(\"Manually Set Selection\")", false},
-                        {1018, "msg 0x345", true}};
+    const Row rows[] = {{1019, BN_CLICKED, "msg 0x604", false},
+                        {1007, BN_CLICKED, "msg 0x340", false},
+                        {1017, BN_CLICKED, "64 JexlocLookup(\"Manually Set Selection\")", false},
+                        {1003, CBN_SELCHANGE, "msg 0x322 tag 282", false},
+                        {1018, BN_CLICKED, "msg 0x345", true}};
     for (const Row &r : rows) {
         DialogSession d(WithLine(kProfile, "Scanner", "DelayMs=200"), false);
         ASSERT_NE(d.dialog, nullptr);
         Click(d.dialog, 1019);
         d.s.kit.ResetCalls();
-        PostMessageA(d.dialog, WM_COMMAND, MAKEWPARAM(r.button, BN_CLICKED), 0);
+        PostMessageA(d.dialog, WM_COMMAND, MAKEWPARAM(r.button, r.code), 0);
         d.s.Native();
         EXPECT_EQ(d.s.rc == TWRC_XFERDONE, !r.cancels) << r.button << " " << d.s.cc;
         const std::vector<std::string> calls = d.s.kit.Calls();
@@ -235,4 +238,33 @@ TEST(SettingsDialog, AboutBox) {
     EXPECT_EQ(answer.caption, "About the Scanner");
     EXPECT_NE(answer.text.find("JEX Virtual Scanner"), std::string::npos) << answer.text;
     EXPECT_EQ(SettingsDialog(), d.dialog);
+}
+
+// A driver that names its page sizes: the list shows them and keeps the one chosen, whichever
+// was measured last.
+TEST(SettingsDialog, DriverPageNamesKeepTheCurrentOne) {
+    DialogSession d(std::string(kProfile).replace(std::string(kProfile).find("PageSizes="), 11,
+                                                  "PageSizes=Letter=216x279; A4=210x297; Legal=216x356\nDefaultPageSize=A4\n"));
+    ASSERT_NE(d.dialog, nullptr);
+    EXPECT_EQ(Items(d.dialog, 1006), (std::vector<std::string>{"Letter", "A4", "Legal"}));
+    EXPECT_EQ(SendDlgItemMessageA(d.dialog, 1006, CB_GETCURSEL, 0, 0), 1);
+}
+
+// Cancel with a typed width still in its edit: what was typed is written before the settings
+// are put back, so none of it survives.
+TEST(SettingsDialog, CancelUndoesAnEditBeingTyped) {
+    DialogSession d(kProfile);
+    ASSERT_NE(d.dialog, nullptr);
+    Click(d.dialog, 1010);
+    HWND width = GetDlgItem(d.dialog, 1014);
+    SetFocus(width);
+    SetWindowTextA(width, "300");
+    SendMessageA(width, EM_SETMODIFY, TRUE, 0);
+    d.s.kit.ResetCalls();
+    Click(d.dialog, 1018);
+    const std::vector<std::string> calls = d.s.kit.Calls();
+    const int restored = FindCall(calls, "msg 0x345");
+    ASSERT_GE(restored, 0);
+    EXPECT_EQ(FindCall(calls, "msg 0x321", restored), -1) << "nothing written after the restore";
+    EXPECT_EQ(d.NextEvent(), MSG_CLOSEDSREQ);
 }
