@@ -268,3 +268,49 @@ TEST(SettingsDialog, CancelUndoesAnEditBeingTyped) {
     EXPECT_EQ(FindCall(calls, "msg 0x321", restored), -1) << "nothing written after the restore";
     EXPECT_EQ(d.NextEvent(), MSG_CLOSEDSREQ);
 }
+
+// Default, Help and More..., and the dialog opened for settings only, whose Save keeps the
+// settings and tells the application it may close.
+TEST(SettingsDialog, DefaultHelpMoreAndSave) {
+    {
+        DialogSession d(kProfile);
+        ASSERT_NE(d.dialog, nullptr);
+        Click(d.dialog, 1009);
+        d.s.kit.ResetCalls();
+        Click(d.dialog, 1007);
+        ExpectInOrder(d.s.kit.Calls(), {"msg 0x340", "msg 0x322 tag 282 value 200/1"});
+        EXPECT_EQ(IsDlgButtonChecked(d.dialog, 1008), BST_CHECKED) << "Default shows inches";
+        EXPECT_EQ(Items(d.dialog, 1003)[SendDlgItemMessageA(d.dialog, 1003, CB_GETCURSEL, 0, 0)], "200");
+        CbtAutoAnswer answer(IDOK, true);
+        Click(d.dialog, 1001);
+        EXPECT_EQ(answer.caption, "Warning");
+        EXPECT_EQ(answer.text, "Not yet implemented");
+        // The driver's advanced settings, a modal dialog of its own.
+        ASSERT_TRUE(IsWindowEnabled(GetDlgItem(d.dialog, 1016)));
+        CbtAutoAnswer closeIt(IDCANCEL);
+        d.s.kit.ResetCalls();
+        Click(d.dialog, 1016);
+        EXPECT_GE(FindCall(d.s.kit.Calls(), "msg 0x123"), 0);
+        EXPECT_GE(closeIt.captions.size(), 1u) << "it was shown and closed";
+        EXPECT_EQ(SettingsDialog(), d.dialog);
+    }
+    English english;
+    Scanner s(kProfile);
+    TW_USERINTERFACE ui{TRUE, 1, nullptr};
+    ASSERT_EQ(s.kit.src().Call(&s.app, DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &ui), TWRC_SUCCESS);
+    HWND dialog = SettingsDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(Text(dialog, 1019), "Save");
+    s.kit.ResetCalls();
+    Click(dialog, 1019);
+    ExpectInOrder(s.kit.Calls(), {"48 JexdfltPutSetting(0, \"JEX Virtual Scanner\", \"Current Units\", \"0\")", "msg 0x344"});
+    EXPECT_EQ(CountCalls(s.kit.Calls(), "35 JexdfltScan"), 0);
+    EXPECT_EQ(SettingsDialog(), nullptr);
+    // MSG_CLOSEDSOK went through the manager; the event loop keeps asking to close.
+    TW_EVENT event{nullptr, 0};
+    MSG msg{};
+    event.pEvent = &msg;
+    s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    EXPECT_EQ(event.TWMessage, MSG_CLOSEDSREQ);
+    EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+}
