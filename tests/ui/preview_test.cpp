@@ -112,13 +112,23 @@ TEST(Preview, DraggedFrameIsScanned) {
     // The other way round frames the same.
     Drag(p.preview, to, from);
     EXPECT_EQ(Shown(p.dialog), expected);
+    // In a window made larger the image is shown larger, and a drag maps through the new scale.
+    RECT w;
+    GetWindowRect(p.preview, &w);
+    SetWindowPos(p.preview, nullptr, 0, 0, 2 * (w.right - w.left), 2 * (w.bottom - w.top), SWP_NOMOVE | SWP_NOZORDER);
+    const POINT from2{2 * from.x, 2 * from.y}, to2{2 * to.x, 2 * to.y};
+    Drag(p.preview, from2, to2);
+    SaveScreenshot(p.preview, "preview-larger");
+    const long a = ToImage(p.preview, from2.x, 582, 826), b = ToImage(p.preview, from2.y, 582, 826);
+    const Frame last{a * k, b * k, (ToImage(p.preview, to2.x, 582, 826) - a) * k, (ToImage(p.preview, to2.y, 582, 826) - b) * k};
+    EXPECT_EQ(Shown(p.dialog), last);
 
     Click(p.dialog, 1019);
     EXPECT_EQ(PreviewWindow(), nullptr) << "Scan closes the preview";
     const Dib d = p.s.Native();
     ASSERT_EQ(p.s.rc, TWRC_XFERDONE) << p.s.cc;
-    EXPECT_EQ(d.header.biWidth, expected.width);
-    EXPECT_EQ(std::abs(d.header.biHeight), expected.length);
+    EXPECT_EQ(d.header.biWidth, last.width);
+    EXPECT_EQ(std::abs(d.header.biHeight), last.length);
     p.s.Pending(MSG_ENDXFER);
     // The class went with the window and comes back with the next preview.
     p.Preview();
@@ -159,6 +169,11 @@ TEST(Preview, ClicksLinesAndDragsOutside) {
     const Row nothing[] = {{"a click", {40, 40}, {40, 40}},
                            {"a vertical line", {40, 10}, {40, 60}},
                            {"a horizontal line", {10, 40}, {60, 40}}};
+    // A button released, or a mouse moved, with no drag begun in the window.
+    p.s.kit.ResetCalls();
+    SendMessageA(p.preview, WM_MOUSEMOVE, 0, At(50, 50));
+    SendMessageA(p.preview, WM_LBUTTONUP, 0, At(60, 70));
+    EXPECT_EQ(FindCall(p.s.kit.Calls(), "msg 0x321"), -1);
     for (const Row &r : nothing) {
         p.s.kit.ResetCalls();
         Drag(p.preview, r.from, r.to);
