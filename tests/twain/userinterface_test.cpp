@@ -154,6 +154,29 @@ TEST(UserInterface, TheDriversOwnDialog) {
     EXPECT_EQ(s.kit.LiveImageObjects(), 0);
 }
 
+// The driver's dialog is fed by the scan's yield call-back while a page is scanned (no progress
+// dialog): its Scan and Preview pressed then start nothing.
+TEST(UserInterface, TheDriversDialogDuringAScan) {
+    std::string profile = SampleProfile("own-dialog.ini");
+    profile.insert(profile.find("[Scanner]") + 10, "DelayMs=200\n");
+    Scanner s(profile);
+    EXPECT_TRUE(s.Set(CAP_INDICATORS, TWTY_BOOL, FALSE).ok());
+    ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
+    HWND dialog = DriverDialog();
+    ASSERT_NE(dialog, nullptr);
+    Click(dialog, IDOK);
+    s.kit.ResetCalls();
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(100, BN_CLICKED), 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    s.Native();
+    EXPECT_EQ(s.rc, TWRC_XFERDONE) << s.cc;
+    const std::vector<std::string> calls = s.kit.Calls();
+    EXPECT_GE(FindCall(calls, "callback preview(0, 0, 0)"), 0) << "pressed during the scan";
+    EXPECT_EQ(CountCalls(calls, "35 JexdfltScan"), 1);
+    EXPECT_EQ(CountCalls(calls, "129 JexdfltPreview"), 0);
+    EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
+}
+
 TEST(UserInterface, HostileCallers) {
     Scanner s(Feeder(2));
     TW_IDENTITY stranger = AppId(99);
