@@ -105,14 +105,9 @@ void TerminateNames(TW_IDENTITY *id) {
 }
 
 TW_UINT16 OpenFailed(LONG driverError, bool mayReportDriverError) {
-    if (mayReportDriverError && gState.bReportDriverErrors) {
-        gState.ConditionCode = TWCC_DRIVERERROR;
-        gState.LastDriverError = driverError;
-        return TWRC_FAILURE;
-    }
-    SdkPrint(kLogTwainApi, "DG_CONTROL DAT_IDENTITY MSG_OPENDS returns TWRC_FAILURE with Condition Code==TWCC_OPERATIONERROR");
-    gState.ConditionCode = TWCC_OPERATIONERROR;
-    return TWRC_FAILURE;
+    constexpr char kLine[] = "DG_CONTROL DAT_IDENTITY MSG_OPENDS returns TWRC_FAILURE with Condition Code==TWCC_OPERATIONERROR";
+    if (!mayReportDriverError) return LogFailure(kLine, TWCC_OPERATIONERROR);
+    return FailWithDriverError(driverError, kLine, TWCC_OPERATIONERROR);
 }
 
 // DG_CONTROL / DAT_IDENTITY / MSG_OPENDS

@@ -88,13 +88,10 @@ LONG ChkJexErr(JEXDRIVER driver, LONG error) {
     return result;
 }
 
-TW_UINT16 FailWithDriverError(LONG driverError, TW_UINT16 conditionCode) {
-    if (gState.bReportDriverErrors) {
-        gState.ConditionCode = TWCC_DRIVERERROR;
-        gState.LastDriverError = driverError;
-    } else {
-        gState.ConditionCode = conditionCode;
-    }
+TW_UINT16 FailWithDriverError(LONG driverError, const char *line, TW_UINT16 conditionCode) {
+    if (!gState.bReportDriverErrors) return LogFailure(line, conditionCode);
+    gState.ConditionCode = TWCC_DRIVERERROR;
+    gState.LastDriverError = driverError;
     return TWRC_FAILURE;
 }
 

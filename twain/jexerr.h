@@ -9,9 +9,10 @@
 // returns 0 when there is nothing to report, JEX_ERR_CANCEL for a user cancel, else the code shown.
 LONG ChkJexErr(JEXDRIVER driver, LONG error);
 
-// After ChkJexErr reported a failure: 0x8001 with the driver error kept for the application
-// when it asked for that, else the handler's own condition code. Returns TWRC_FAILURE.
-TW_UINT16 FailWithDriverError(LONG driverError, TW_UINT16 conditionCode);
+// A handler failing on a driver error: TWCC_DRIVERERROR with the error kept for the
+// application when it asked for driver errors, else line logged and the handler's own
+// condition code. Returns TWRC_FAILURE.
+TW_UINT16 FailWithDriverError(LONG driverError, const char *line, TW_UINT16 conditionCode);
 
 // Copies the translation of an English text (or the text itself) into buffer, terminated.
 void Translate(const char *english, char *buffer, int size);

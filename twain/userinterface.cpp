@@ -62,12 +62,7 @@ void TakeDownRun() {
 // A failed enable leaves the source as it was before it: open, not enabled.
 TW_UINT16 EnableFailed(LONG driverError, const char *operationLine) {
     DisableSource();
-    if (gState.bReportDriverErrors) {
-        gState.ConditionCode = TWCC_DRIVERERROR;
-        gState.LastDriverError = driverError;
-        return TWRC_FAILURE;
-    }
-    return LogFailure(operationLine, TWCC_OPERATIONERROR);
+    return FailWithDriverError(driverError, operationLine, TWCC_OPERATIONERROR);
 }
 
 // Starts the display library once per enabled session: 0, or the library's own error.

@@ -1,6 +1,7 @@
 // DG_IMAGE / DAT_IMAGEFILEXFER / MSG_GET: the current page written as a Windows bitmap file.
 #include "sdkprint/sdkprint.h"
 #include "twain/handlers.h"
+#include "twain/jexerr.h"
 #include "twain/source.h"
 #include "twain/state.h"
 #include "xfer/pagestate.h"
@@ -76,12 +77,7 @@ TW_UINT16 DatImageFileXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF) {
     }
     if (r < 0) {
         SdkPrint(kLogTwain, "RunZone failed with error code (%08x)", r);
-        if (gState.bReportDriverErrors) {
-            gState.ConditionCode = TWCC_DRIVERERROR;
-            gState.LastDriverError = r;
-            return TWRC_FAILURE;
-        }
-        return LogFailure(kOperationError, TWCC_OPERATIONERROR);
+        return FailWithDriverError(r, kOperationError, TWCC_OPERATIONERROR);
     }
     if (!dib) {
         if (why == TWCC_OPERATIONERROR) return LogFailure(kOperationError, TWCC_OPERATIONERROR);

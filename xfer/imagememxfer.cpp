@@ -5,6 +5,7 @@
 #include "cap/capstate.h"
 #include "sdkprint/sdkprint.h"
 #include "twain/handlers.h"
+#include "twain/jexerr.h"
 #include "twain/state.h"
 #include "xfer/pagestate.h"
 
@@ -110,12 +111,7 @@ TW_UINT16 DatImageMemXfer(TW_IDENTITY *origin, TW_UINT16, TW_MEMREF pData) {
             SdkPrint(kLogTwainApi, "DG_IMAGE DAT_IMAGEMEMXFER returns TWRC_CANCEL");
             return TWRC_CANCEL;
         }
-        if (gState.bReportDriverErrors) {
-            gState.ConditionCode = TWCC_DRIVERERROR;
-            gState.LastDriverError = r;
-            return TWRC_FAILURE;
-        }
-        return OperationError();
+        return FailWithDriverError(r, kOperationError, TWCC_OPERATIONERROR);
     }
     if (!gPage.hPageJexm) return OperationError();
 

@@ -2,6 +2,7 @@
 #include "sdkprint/sdkprint.h"
 #include "twain/driver.h"
 #include "twain/handlers.h"
+#include "twain/jexerr.h"
 #include "twain/state.h"
 #include "xfer/pagestate.h"
 
@@ -35,12 +36,7 @@ TW_UINT16 GetPalette(TW_PALETTE8 *out) {
         const LONG r = ScanPageToJexm(0);
         if (r != 0) {
             SdkPrint(kLogTwain, "Scanning failed with error (%08x)", r);
-            if (gState.bReportDriverErrors) {
-                gState.ConditionCode = TWCC_DRIVERERROR;
-                gState.LastDriverError = r;
-                return TWRC_FAILURE;
-            }
-            return LogFailure(kBadProtocol, TWCC_BADPROTOCOL);
+            return FailWithDriverError(r, kBadProtocol, TWCC_BADPROTOCOL);
         }
     }
     LONG bits = 0;

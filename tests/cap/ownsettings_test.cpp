@@ -1,5 +1,7 @@
 // The capabilities the source answers from its own settings or fixed values, query support and
 // the supported list, the message frame's refusals, and the driver-defined capabilities.
+#include <span>
+
 #include "captest.h"
 
 namespace {
@@ -12,6 +14,21 @@ struct GetRow {
     std::vector<TW_UINT32> items;
     TW_UINT32 current, deflt;  // enumerations only
 };
+
+void ExpectAnswers(OpenKit &k, std::span<const GetRow> rows) {
+    for (const GetRow &r : rows) {
+        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap << " msg 0x" << r.msg);
+        const CapAnswer a = k.Get(r.cap, r.msg);
+        ASSERT_EQ(a.rc, TWRC_SUCCESS) << "cc " << a.cc;
+        EXPECT_EQ(a.conType, r.conType);
+        EXPECT_EQ(a.itemType, r.itemType);
+        EXPECT_EQ(a.items, r.items);
+        if (r.conType == TWON_ENUMERATION) {
+            EXPECT_EQ(a.current, r.current);
+            EXPECT_EQ(a.deflt, r.deflt);
+        }
+    }
+}
 
 TEST(OwnSettings, AnswersOfAFreshSource) {
     // capability          message           shape             item type    items      cur def
@@ -39,18 +56,7 @@ TEST(OwnSettings, AnswersOfAFreshSource) {
         {ICAP_COMPRESSION, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_UINT16, {TWCP_NONE}, 0, 0},
     };
     OpenKit k;
-    for (const GetRow &r : rows) {
-        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap << " msg 0x" << r.msg);
-        const CapAnswer a = k.Get(r.cap, r.msg);
-        ASSERT_EQ(a.rc, TWRC_SUCCESS) << "cc " << a.cc;
-        EXPECT_EQ(a.conType, r.conType);
-        EXPECT_EQ(a.itemType, r.itemType);
-        EXPECT_EQ(a.items, r.items);
-        if (r.conType == TWON_ENUMERATION) {
-            EXPECT_EQ(a.current, r.current);
-            EXPECT_EQ(a.deflt, r.deflt);
-        }
-    }
+    ExpectAnswers(k, rows);
 }
 
 TEST(OwnSettings, SupportedListAndQuerySupport) {
@@ -287,18 +293,7 @@ TEST(DriverDefined, EveryKindOfTheSampleScanner) {
         {0x8107, MSG_GETDEFAULT, TWON_ONEVALUE, TWTY_STR32, {0}, 0, 0},
     };
     OpenKit k(SampleProfile("driver-tags.ini"));
-    for (const GetRow &r : rows) {
-        SCOPED_TRACE(testing::Message() << "cap 0x" << std::hex << r.cap << " msg 0x" << r.msg);
-        const CapAnswer a = k.Get(r.cap, r.msg);
-        ASSERT_EQ(a.rc, TWRC_SUCCESS) << "cc " << a.cc;
-        EXPECT_EQ(a.conType, r.conType);
-        EXPECT_EQ(a.itemType, r.itemType);
-        EXPECT_EQ(a.items, r.items);
-        if (r.conType == TWON_ENUMERATION) {
-            EXPECT_EQ(a.current, r.current);
-            EXPECT_EQ(a.deflt, r.deflt);
-        }
-    }
+    ExpectAnswers(k, rows);
     EXPECT_EQ(k.Get(0x8106).names, (std::vector<std::string>{"None", "Red", "Green", "Blue"}));
     EXPECT_EQ(k.Get(0x8107, MSG_GETCURRENT).names, std::vector<std::string>{kImprint33}) << "cut to 33 characters";
     // Free text has no names to offer: MSG_GET answers the text it holds now, never success

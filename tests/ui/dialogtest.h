@@ -72,6 +72,15 @@ inline HWND WindowOfClass(const char *className) {
     return search.found;
 }
 
+// What the source tells the application next through its event loop.
+inline TW_UINT16 NextEventOf(Scanner &s) {
+    TW_EVENT event{nullptr, 0};
+    MSG msg{};
+    event.pEvent = &msg;
+    s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+    return event.TWMessage;
+}
+
 // The source enabled with its own dialog over a profile, English texts; the indicators off lets
 // the dialog be fed by the scan's yield call-back, as a person clicking during a scan would be.
 struct DialogSession {
@@ -87,14 +96,7 @@ struct DialogSession {
         EXPECT_NE(dialog, nullptr);
     }
     ~DialogSession() { s.Disable(); }
-    // What the source tells the application next through its event loop.
-    TW_UINT16 NextEvent() {
-        TW_EVENT event{nullptr, 0};
-        MSG msg{};
-        event.pEvent = &msg;
-        s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-        return event.TWMessage;
-    }
+    TW_UINT16 NextEvent() { return NextEventOf(s); }
 };
 
 // profile with line added at the end of its [section] (appended with the section when missing).

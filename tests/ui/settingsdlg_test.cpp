@@ -81,11 +81,7 @@ TEST(SettingsDialog, CorrectedEditRefusesOneScan) {
     EXPECT_GT(d.header.biWidth, 0);
     s.Pending(MSG_ENDXFER);
     Click(dialog, 1018);
-    TW_EVENT event{nullptr, 0};
-    MSG msg{};
-    event.pEvent = &msg;
-    s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-    EXPECT_EQ(event.TWMessage, MSG_CLOSEDSREQ);
+    EXPECT_EQ(NextEventOf(s), MSG_CLOSEDSREQ);
     EXPECT_EQ(SettingsDialog(), nullptr);
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
 }
@@ -307,10 +303,6 @@ TEST(SettingsDialog, DefaultHelpMoreAndSave) {
     EXPECT_EQ(CountCalls(s.kit.Calls(), "35 JexdfltScan"), 0);
     EXPECT_EQ(SettingsDialog(), nullptr);
     // MSG_CLOSEDSOK went through the manager; the event loop keeps asking to close.
-    TW_EVENT event{nullptr, 0};
-    MSG msg{};
-    event.pEvent = &msg;
-    s.kit.src().Call(&s.app, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
-    EXPECT_EQ(event.TWMessage, MSG_CLOSEDSREQ);
+    EXPECT_EQ(NextEventOf(s), MSG_CLOSEDSREQ);
     EXPECT_EQ(s.Disable(), TWRC_SUCCESS);
 }
